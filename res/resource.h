@@ -1,0 +1,28 @@
+/*
+ * resource.h - resource ids, shared by bootstrap.rc and the code.
+ * Only #define lines: the resource compiler reads this file too.
+ */
+#ifndef BOOTSTRAP_RESOURCE_H
+#define BOOTSTRAP_RESOURCE_H
+
+/* Icon group: the program file's icon. */
+#define IDI_BOOTSTRAP 1
+
+/* Splash window. */
+#define IDD_SPLASH 100
+#define IDC_SPLASH_TEXT 101
+
+/* Setup error messages; id 6 takes the Windows directory. */
+#define IDS_EXPAND_ERROR 1
+#define IDS_READ_ERROR 3
+#define IDS_MEMORY_ERROR 4
+#define IDS_WRITE_ERROR 5
+#define IDS_UNKNOWN_VERSION 6
+#define IDS_CMDLINE_TOO_LONG 7
+#define IDS_SETUP_ERROR 32
+
+/* Assertion report. */
+#define IDS_ASSERT_CAPTION 2048
+#define IDS_ASSERT_FORMAT 2049
+
+#endif

@@ -1,0 +1,23 @@
+/*
+ * bootstrap.h - the program's entry and its main flow.
+ */
+#ifndef BOOTSTRAP_BOOTSTRAP_H
+#define BOOTSTRAP_BOOTSTRAP_H
+
+#include "platform.h"
+
+/* The setup program's main window; when one exists the bootstrap only
+   brings it forward. */
+#define SETUP_WINDOW_CLASS "QVInstallWin"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+
+/* Deletes path when the file exists; the outcome is not examined. */
+void DeleteIfExists(LPCSTR path);
+
+/* Builds the setup command line into cmdLine (CMDLINE_CCH characters) and
+   appends the passed arguments.  Returns FALSE when they do not all fit;
+   *pfWait tells whether the bootstrap is to wait for the setup program. */
+BOOL BuildSetupCommandLine(LPSTR cmdLine, LPCSTR szWinDir, LPCSTR szSrcDir, BOOL *pfWait);
+
+#endif

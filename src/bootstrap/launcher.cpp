@@ -1,0 +1,210 @@
+/*
+ * launcher.cpp - passing the program's arguments on, and waiting for the
+ * setup program.
+ *
+ * The arguments are split from GetCommandLineA by this program's own rules
+ * rather than a C runtime's, whose rules differ between releases:
+ *   - only blanks and tabs separate arguments;
+ *   - argument 0 runs to the next blank, or, when it starts with a double
+ *     quote, to the next double quote (backslashes mean nothing there);
+ *   - 2N backslashes and a quote give N backslashes and toggle quoting;
+ *     inside quotes, a doubled quote gives one quote and ends the quoting;
+ *   - 2N+1 backslashes and a quote give N backslashes and a literal quote;
+ *   - other backslashes are literal;
+ *   - on a double-byte code page a lead byte takes the byte behind it along,
+ *     and that byte is never a blank, quote or backslash.
+ */
+#include "bootstrap/launcher.h"
+#include "text.h"
+#include "ui/assertion.h"
+
+#define STARTUP_FLAGS (CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS)
+
+static BOOL IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+/* A lead byte with a byte behind it starts a pair. */
+static BOOL IsPairStart(LPCSTR p)
+{
+    return IsDBCSLeadByte((BYTE)p[0]) && p[1] != '\0';
+}
+
+LPCSTR SkipProgramName(LPCSTR p)
+{
+    if (*p == '"') {
+        for (p++; *p != '\0' && *p != '"'; p++)
+            if (IsPairStart(p))
+                p++;
+        return *p == '"' ? p + 1 : p;
+    }
+    for (; *p != '\0' && !IsBlank(*p); p++)
+        if (IsPairStart(p))
+            p++;
+    return p;
+}
+
+/* Appends one character to arg; used keeps the count, *pfFits turns FALSE
+   once the argument does not fit (room is kept for the NUL). */
+static void PutChar(LPSTR arg, size_t cchArg, size_t *used, char c, BOOL *pfFits)
+{
+    if (*used + 1 < cchArg)
+        arg[(*used)++] = c;
+    else
+        *pfFits = FALSE;
+}
+
+BOOL NextArgument(LPCSTR *pos, LPSTR arg, size_t cchArg, BOOL *pfFits)
+{
+    LPCSTR p = *pos;
+    BOOL fQuoted = FALSE;
+    size_t used = 0, slashes, i;
+
+    while (IsBlank(*p))
+        p++;
+    if (*p == '\0') {
+        *pos = p;
+        return FALSE;
+    }
+
+    while (*p != '\0' && (fQuoted || !IsBlank(*p))) {
+        if (*p == '\\') {
+            for (slashes = 0; *p == '\\'; p++)
+                slashes++;
+            if (*p != '"') {
+                for (i = 0; i < slashes; i++)
+                    PutChar(arg, cchArg, &used, '\\', pfFits);
+                continue;
+            }
+            for (i = 0; i < slashes / 2; i++)
+                PutChar(arg, cchArg, &used, '\\', pfFits);
+            if (slashes % 2) {
+                PutChar(arg, cchArg, &used, '"', pfFits);
+                p++;
+                continue;
+            }
+        }
+        if (*p == '"') {
+            if (fQuoted && p[1] == '"') {
+                PutChar(arg, cchArg, &used, '"', pfFits);
+                p += 2;
+                fQuoted = FALSE;
+            } else {
+                fQuoted = !fQuoted;
+                p++;
+            }
+            continue;
+        }
+        if (IsPairStart(p))
+            PutChar(arg, cchArg, &used, *p++, pfFits);
+        PutChar(arg, cchArg, &used, *p++, pfFits);
+    }
+
+    arg[used] = '\0';
+    *pos = p;
+    return TRUE;
+}
+
+LPCSTR GetArgumentText(void)
+{
+    /* Holds the program's path when the command line is empty. */
+    static char szModulePath[MAX_PATH];
+    LPCSTR cmdLine = GetCommandLineA();
+
+    if (cmdLine != NULL && cmdLine[0] != '\0')
+        return cmdLine;
+    szModulePath[0] = '\0';
+    GetModuleFileNameA(NULL, szModulePath, NElems(szModulePath));
+    szModulePath[MAX_PATH - 1] = '\0';
+    return szModulePath;
+}
+
+/* Case-insensitive for the letters A to Z only, whatever the locale. */
+static BOOL IsWaitOption(LPCSTR arg)
+{
+    static const char szWait[] = "wait";
+    size_t i;
+
+    if (arg[0] != '-' && arg[0] != '/')
+        return FALSE;
+    for (i = 0; i < NElems(szWait); i++) {
+        char c = arg[i + 1];
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+        if (c != szWait[i])
+            return FALSE;
+    }
+    return TRUE;
+}
+
+int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit)
+{
+    /* One argument; none can be longer than a command line. */
+    static char arg[CMDLINE_CCH];
+    LPCSTR pos;
+    size_t used;
+    BOOL fWait = FALSE, fFits = TRUE;
+
+    *pfAllFit = TRUE;
+    if (!CHECK(211, outCmdLine))
+        return 0;
+
+    used = strlen(outCmdLine);
+    pos = SkipProgramName(GetArgumentText());
+    while (NextArgument(&pos, arg, NElems(arg), &fFits)) {
+        if (IsWaitOption(arg)) {
+            fWait = TRUE;
+            continue;
+        }
+        if (!*pfAllFit)
+            continue;
+
+        /* The argument goes in whole or not at all. */
+        char *start = outCmdLine + used;
+        BOOL fQuote = arg[0] != '\0' && arg[0] != '"' && arg[0] != '-' && arg[0] != '/';
+        BOOL fOk = fFits && used < cchRoom &&
+                   FormatBounded(start, cchRoom - used, fQuote ? " \"%s\"" : " %s", arg);
+        if (fOk) {
+            used += strlen(start);
+        } else {
+            *start = '\0';
+            *pfAllFit = FALSE;
+        }
+    }
+    return fWait ? 1 : 0;
+}
+
+DWORD RunAndWait(LPSTR cmdLine)
+{
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    DWORD exitCode;
+    HANDLE hStub;
+
+    if (!CHECK(163, cmdLine))
+        return 0;
+
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    exitCode = 0;
+
+    if (!CreateProcessA(NULL, cmdLine, NULL, NULL, FALSE, STARTUP_FLAGS, NULL, NULL, &startup,
+                        &process))
+        return exitCode;
+
+    hStub = GetCurrentProcess();
+    CHECK(184, hStub);
+    /* The bootstrap only waits: it yields the processor to the setup
+       program, and stays in the idle class until it ends. */
+    CHECK(187, SetPriorityClass(hStub,0x00000040));
+
+    if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_FAILED)
+        CHECK_FAILED(193, "WaitForSingleObject() failed!!");
+    else
+        GetExitCodeProcess(process.hProcess, &exitCode);
+
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}

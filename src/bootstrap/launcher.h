@@ -1,0 +1,36 @@
+/*
+ * launcher.h - handing over to the setup program.
+ */
+#ifndef BOOTSTRAP_LAUNCHER_H
+#define BOOTSTRAP_LAUNCHER_H
+
+#include "platform.h"
+
+/* The longest command line Windows starts a program with: 32,767
+   characters including the terminating NUL. */
+#define CMDLINE_CCH 32767
+
+/* Reads the program name at the start of a command line and returns where
+   the arguments begin. */
+LPCSTR SkipProgramName(LPCSTR cmdLine);
+
+/* Reads the next argument at *pos into arg (cchArg characters) and moves
+   *pos behind it; FALSE when there are no more arguments.  *pfFits is
+   cleared when the argument had to be cut. */
+BOOL NextArgument(LPCSTR *pos, LPSTR arg, size_t cchArg, BOOL *pfFits);
+
+/* The text the program's arguments are split from. */
+LPCSTR GetArgumentText(void);
+
+/* Appends the program's arguments to the setup command line at outCmdLine,
+   which has room for cchRoom characters including the NUL.  Returns 1 when
+   -wait or /wait was among them (it is never passed on), else 0.
+   *pfAllFit is cleared when an argument did not fit; it is then left out
+   whole, together with every argument after it. */
+int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit);
+
+/* Starts the setup program and waits for it to end; returns its exit
+   code, or 0 when it could not be started or waited for. */
+DWORD RunAndWait(LPSTR cmdLine);
+
+#endif

@@ -1,0 +1,171 @@
+/*
+ * main.cpp - the bootstrap's main flow.
+ *
+ * One straight pass on one thread: bring a running setup program forward,
+ * or show the splash window, install the setup program and its information
+ * file into the Windows directory, and start the setup program with the
+ * source directory and the bootstrap's own arguments.
+ */
+#include "bootstrap/bootstrap.h"
+#include "bootstrap/launcher.h"
+#include "install/install.h"
+#include "install/pathutil.h"
+#include "resource.h"
+#include "text.h"
+#include "ui/assertion.h"
+#include "ui/messages.h"
+#include "ui/splash.h"
+
+/* The files on the medium, compressed, and their names once installed. */
+static const struct {
+    LPCSTR szSource;
+    LPCSTR szDest;
+} fileTable[] = {
+    { "Riredud.e#e", "Riredud.exe" },
+    { "Setup.i#f", "Setup.inf" },
+};
+
+/* A loaded message (at most 500 characters) with the Windows directory in
+   place of its %s: always fits. */
+#define ERROR_TEXT_CCH (MESSAGE_CCH + MAX_PATH)
+
+void DeleteIfExists(LPCSTR path)
+{
+    OFSTRUCT of;
+
+    if (!FileExists(path))
+        return;
+    /* OpenFile cannot take long paths (see FileExists). */
+    if (strlen(path) < OFS_MAXPATHNAME)
+        OpenFile(path, &of, OF_DELETE);
+    else
+        DeleteFileA(path);
+}
+
+/* The Windows directory, without the backslash of a drive root. */
+static void GetInstallDirectory(LPSTR szWinDir)
+{
+    szWinDir[0] = '\0';
+    GetWindowsDirectoryA(szWinDir, MAX_PATH);
+    szWinDir[MAX_PATH - 1] = '\0';
+    if (strlen(szWinDir) == 3 && szWinDir[2] == '\\')
+        szWinDir[2] = '\0';
+}
+
+/* The folder that holds the bootstrap, without a trailing backslash. */
+static void GetSourceDirectory(HINSTANCE hInstance, LPSTR szSrcDir)
+{
+    char szModule[MAX_PATH];
+    LPSTR lastSlash;
+
+    szModule[0] = '\0';
+    GetModuleFileNameA(hInstance, szModule, NElems(szModule));
+    szModule[MAX_PATH - 1] = '\0';
+    CopyBounded(szSrcDir, MAX_PATH, szModule);
+    lastSlash = strrchr(szSrcDir, '\\');
+    if (lastSlash != NULL)
+        *lastSlash = '\0';
+}
+
+/* Installs the files of the table in order; stops at the first failure. */
+static InstallResult InstallFiles(LPCSTR szSrcDir, LPCSTR szWinDir)
+{
+    char szSrcPath[MAX_PATH], szDestPath[MAX_PATH];
+    InstallResult result = 0;
+    size_t i;
+
+    for (i = 0; i < NElems(fileTable) && result == 0; i++) {
+        if (!FormatBounded(szSrcPath, NElems(szSrcPath), "%s\\%s", szSrcDir,
+                           fileTable[i].szSource) ||
+            !FormatBounded(szDestPath, NElems(szDestPath), "%s\\%s", szWinDir,
+                           fileTable[i].szDest))
+            return IR_BUFFTOOSMALL;
+        result = InstallFile(szSrcPath, szDestPath, TRUE);
+    }
+    return result;
+}
+
+/* Removes every destination file of the table, installed by this run or
+   left by an earlier one. */
+static void RemoveInstalledFiles(LPCSTR szWinDir)
+{
+    char szDestPath[MAX_PATH];
+    size_t i;
+
+    for (i = 0; i < NElems(fileTable); i++)
+        if (FormatBounded(szDestPath, NElems(szDestPath), "%s\\%s", szWinDir,
+                          fileTable[i].szDest))
+            DeleteIfExists(szDestPath);
+}
+
+static void ReportFailure(UINT idMessage, LPCSTR szWinDir)
+{
+    char szText[ERROR_TEXT_CCH];
+
+    /* Copied out of szMessage, which ShowSetupError reuses for its caption. */
+    FormatBounded(szText, NElems(szText), LoadMessage(idMessage), szWinDir);
+    ShowSetupError(szText);
+}
+
+BOOL BuildSetupCommandLine(LPSTR cmdLine, LPCSTR szWinDir, LPCSTR szSrcDir, BOOL *pfWait)
+{
+    BOOL fAllFit;
+    size_t used;
+
+    /* An unquoted path with a blank would let the platform try a shorter
+       program path first ("C:\Program.exe" for "C:\Program Files\..."). */
+    if (strpbrk(szWinDir, " \t") != NULL)
+        FormatBounded(cmdLine, CMDLINE_CCH, "\"%s\\Riredud.exe\" -S \"%s\"", szWinDir, szSrcDir);
+    else
+        FormatBounded(cmdLine, CMDLINE_CCH, "%s\\Riredud.exe -S \"%s\"", szWinDir, szSrcDir);
+
+    used = strlen(cmdLine);
+    *pfWait = AppendPassedArgs(cmdLine + used, CMDLINE_CCH - used, &fAllFit);
+    return fAllFit;
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+{
+    /* Far longer than MAX_PATH: the arguments are passed on whole. */
+    static char cmdLine[CMDLINE_CCH];
+    char szWinDir[MAX_PATH], szSrcDir[MAX_PATH];
+    InstallResult result;
+    UINT idMessage = 0;
+    BOOL fWait = FALSE;
+    HWND hSetup;
+
+    (void)hPrevInstance;
+    (void)lpCmdLine;
+    SetResourceModule(hInstance);
+
+    hSetup = FindWindowA(SETUP_WINDOW_CLASS, NULL);
+    if (hSetup != NULL) {
+        SetForegroundWindow(hSetup);
+        return 0;
+    }
+
+    ShowSplash();
+    GetInstallDirectory(szWinDir);
+    GetSourceDirectory(hInstance, szSrcDir);
+
+    result = InstallFiles(szSrcDir, szWinDir);
+    if (result != 0)
+        idMessage = MessageIdForResult(result);
+    else if (!BuildSetupCommandLine(cmdLine, szWinDir, szSrcDir, &fWait))
+        idMessage = IDS_CMDLINE_TOO_LONG;
+
+    if (idMessage != 0)
+        RemoveInstalledFiles(szWinDir);
+    HideSplash();
+
+    if (idMessage != 0) {
+        ReportFailure(idMessage, szWinDir);
+        return 1;
+    }
+
+    if (fWait)
+        RunAndWait(cmdLine);
+    else
+        WinExec(cmdLine, (UINT)nCmdShow);
+    return 1;
+}

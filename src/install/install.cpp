@@ -1,0 +1,284 @@
+/*
+ * install.cpp - version-checked installation of one file.
+ *
+ * The installation service (VerFindFileA, VerInstallFileA) decides where a
+ * file belongs, copies it and expands it when it is LZ-compressed.  On the
+ * Windows 95/98 family the service is handed 8.3 names: the target's short
+ * name when it exists, otherwise a fresh temporary name that is renamed to
+ * the real one after success.
+ */
+#include "install/install.h"
+#include "install/pathutil.h"
+#include "resource.h"
+#include "text.h"
+#include "ui/assertion.h"
+
+#define VIFF_FLAGS_FORCED (VIFF_FORCEINSTALL | VIFF_DONTDELETEOLD)
+
+/* Room for an 8.3 name and its backslash behind szDestDir. */
+#define SHORT_NAME_ROOM 13
+
+static const struct {
+    DWORD vif;
+    InstallResult ir;
+} versionResultMap[] = {
+    { VIF_FILEINUSE, IR_FILEINUSE },
+    { VIF_OUTOFMEMORY, IR_OUTOFMEMORY },
+    { VIF_OUTOFSPACE, IR_OUTOFSPACE },
+    { VIF_SRCOLD, IR_SRCOLD },
+    { VIF_DIFFLANG, IR_DIFFLANG },
+    { VIF_DIFFCODEPG, IR_DIFFCODEPG },
+    { VIF_CANNOTREADDST, IR_CANNOTREADDST },
+    { VIF_ACCESSVIOLATION, IR_ACCESSVIOLATION },
+    { VIF_DIFFTYPE, IR_DIFFTYPE },
+    { VIF_CANNOTREADSRC, IR_CANNOTREADSRC },
+};
+
+InstallResult MapVersionResult(DWORD r)
+{
+    InstallResult result = 0;
+    size_t i;
+
+    for (i = 0; i < NElems(versionResultMap); i++)
+        if (r & versionResultMap[i].vif)
+            result |= versionResultMap[i].ir;
+    return result != 0 ? result : IR_OTHER;
+}
+
+UINT MessageIdForResult(InstallResult result)
+{
+    switch (result) {
+    case IR_OUTOFMEMORY:
+        return IDS_MEMORY_ERROR;
+    case IR_OUTOFSPACE:
+        return IDS_WRITE_ERROR;
+    case IR_DIFFLANG:
+    case IR_DIFFCODEPG:
+    case IR_DIFFTYPE:
+        return IDS_UNKNOWN_VERSION;
+    case IR_CANNOTREADSRC:
+        return IDS_READ_ERROR;
+    default:
+        return IDS_EXPAND_ERROR;
+    }
+}
+
+InstallResult FindInstallTarget(StringInfo *pStringInfo)
+{
+    char szWinDir[MAX_PATH];
+    DWORD flags, r;
+
+    if (!CHECK(479, pStringInfo))
+        return IR_OTHER;
+
+    /* Decided before the Windows directory may fill an empty szAppDir. */
+    flags = pStringInfo->szAppDir[0] == '\0' ? VFFF_ISSHAREDFILE : 0;
+    pStringInfo->uCurDirLen = MAX_PATH;
+    pStringInfo->uDestDirLen = MAX_PATH;
+
+    szWinDir[0] = '\0';
+    GetWindowsDirectoryA(szWinDir, NElems(szWinDir));
+    szWinDir[MAX_PATH - 1] = '\0';
+    if (pStringInfo->szAppDir[0] == '\0')
+        CopyBounded(pStringInfo->szAppDir, MAX_PATH, szWinDir);
+
+    r = VerFindFileA(flags, pStringInfo->szDestFileName, szWinDir, pStringInfo->szAppDir,
+                     pStringInfo->szCurDir, &pStringInfo->uCurDirLen, pStringInfo->szDestDir,
+                     &pStringInfo->uDestDirLen);
+
+    /* Only a copy in use where the caller wants the file blocks it. */
+    if (r & VFF_FILEINUSE) {
+        if (strcmp(pStringInfo->szAppDir, pStringInfo->szCurDir) == 0)
+            return IR_FILEINUSE;
+        r &= ~(DWORD)VFF_FILEINUSE;
+    }
+    return (r & VFF_BUFFTOOSMALL) ? IR_BUFFTOOSMALL : 0;
+}
+
+InstallResult InstallFromRequest(StringInfo *pStringInfo, BOOL bForceInstall)
+{
+    UINT uFlags;
+
+    if (!CHECK(539, pStringInfo))
+        return IR_OTHER;
+
+    uFlags = bForceInstall ? VIFF_FLAGS_FORCED : VIFF_DONTDELETEOLD;
+    pStringInfo->uTmpFileLen = MAX_PATH;
+    return VersionInstall(uFlags, pStringInfo->szSrcFileName, pStringInfo->szDestFileName,
+                          pStringInfo->szSrcDir, pStringInfo->szDestDir, pStringInfo->szCurDir,
+                          pStringInfo->szTmpFile, &pStringInfo->uTmpFileLen);
+}
+
+/* Reduces the short path that GetShortPathNameA wrote into buffer to its
+   name; a failed or oversized answer leaves the buffer empty. */
+static void KeepShortName(LPSTR buffer, DWORD len, BOOL fFits)
+{
+    if (fFits && len > 0 && len < MAX_PATH)
+        SplitPath(buffer, buffer, NULL);
+    else
+        buffer[0] = '\0';
+}
+
+/*
+ * The 95/98 family's names: the short source name, and either the existing
+ * target's short name or a fresh temporary name (*pfTempName set).  Names
+ * that cannot be had stay empty, and the long names are used instead.
+ */
+static void ChooseShortNames(LPCSTR szSrcFileName, LPCSTR szDestFileName, LPCSTR szSrcDir,
+                             LPCSTR szDestDir, char (&shortSourceName)[MAX_PATH],
+                             char (&shortTargetName)[MAX_PATH], BOOL *pfTempName)
+{
+    char longSource[MAX_PATH], longTarget[MAX_PATH];
+    DWORD len;
+    BOOL fits;
+
+    JoinPath(longSource, szSrcDir, szSrcFileName, TRUE);
+    JoinPath(longTarget, szDestDir, szDestFileName, TRUE);
+
+    len = GetShortPathNameA(longSource, shortSourceName, NElems(shortSourceName));
+    fits = CHECK(613, len <= NElems(shortSourceName));
+    KeepShortName(shortSourceName, len, fits);
+
+    if (FileExists(longTarget)) {
+        len = GetShortPathNameA(longTarget, shortTargetName, NElems(shortTargetName));
+        fits = CHECK(620, len <= NElems(shortTargetName));
+        KeepShortName(shortTargetName, len, fits);
+        if (shortTargetName[0] != '\0')
+            return;
+    }
+
+    if (GetTempFileNameA(szDestDir, "kwi", 0, shortTargetName) == 0) {
+        shortTargetName[0] = '\0';
+        return;
+    }
+    /* Only the name is wanted; the service creates the file itself. */
+    DeleteFileA(shortTargetName);
+    SplitPath(shortTargetName, shortTargetName, NULL);
+    *pfTempName = TRUE;
+}
+
+/* Settles the first result of the service into an InstallResult; a result
+   that only reports a temporary copy or a mismatch is forced through. */
+static InstallResult SettleResult(DWORD r, LPSTR szSrcFileName, LPSTR szDestFileName,
+                                  LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir,
+                                  LPSTR szTmpFile, PUINT lpuTmpFileLen)
+{
+    char tmpCopy[MAX_PATH];
+    BOOL fTempCopy;
+
+    if (r & VIF_FILEINUSE)
+        return MapVersionResult(r);
+    if (r == 0)
+        return 0;
+
+    fTempCopy = (r & VIF_TEMPFILE) != 0;
+    r &= ~(DWORD)(VIF_MISMATCH | VIF_TEMPFILE);
+    if (r == 0) {
+        r = VerInstallFileA(VIFF_FLAGS_FORCED, szSrcFileName, szDestFileName, szSrcDir, szDestDir,
+                            szCurDir, szTmpFile, lpuTmpFileLen);
+        return r == 0 ? 0 : MapVersionResult(r);
+    }
+
+    /* A cut path could name another file: delete only what fits. */
+    if (fTempCopy && JoinPath(tmpCopy, szDestDir, szTmpFile, FALSE))
+        DeleteFileA(tmpCopy);
+    return MapVersionResult(r);
+}
+
+/* Gives the file its real name after an install under a short or temporary
+   name, or removes the temporary file after a failure. */
+static void FinishShortName(InstallResult result, LPCSTR szDestDir, LPCSTR szDestFileName,
+                            LPCSTR shortTargetName, BOOL fTempName)
+{
+    char sourceRename[MAX_PATH], targetRename[MAX_PATH];
+
+    JoinPath(sourceRename, szDestDir, shortTargetName, FALSE);
+    if (result != 0) {
+        if (fTempName)
+            DeleteFileA(sourceRename);
+        return;
+    }
+    if (!FileExists(sourceRename))
+        return;
+    /* There is no name to rename to: leave the file as it is. */
+    if (!CHECK_TEXT(755, szDestFileName[0] != '\0', "Str::Length(szDestFileName)"))
+        return;
+    JoinPath(targetRename, szDestDir, szDestFileName, FALSE);
+    CHECK(757, MoveFileA(sourceRename,targetRename));
+}
+
+InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
+                             LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
+                             PUINT lpuTmpFileLen)
+{
+    char shortSourceName[MAX_PATH], shortTargetName[MAX_PATH], probe[MAX_PATH];
+    LPSTR srcName = szSrcFileName, destName = szDestFileName;
+    BOOL fTempName = FALSE, ok;
+    InstallResult result;
+    DWORD r;
+
+    ok = CHECK(573, szSrcFileName);
+    ok = CHECK(574, szDestFileName) && ok;
+    ok = CHECK(575, szSrcDir) && ok;
+    ok = CHECK(576, szDestDir) && ok;
+    ok = CHECK(577, szCurDir) && ok;
+    ok = CHECK(578, szTmpFile) && ok;
+    ok = CHECK(579, lpuTmpFileLen) && ok;
+    if (!ok)
+        return IR_OTHER;
+
+    /* Every path built below must fit whole; a cut path is never used.
+       The source and target paths bound the rename and the short names. */
+    if (!JoinPath(probe, szSrcDir, szSrcFileName, FALSE) ||
+        !JoinPath(probe, szDestDir, szDestFileName, FALSE) ||
+        strlen(szDestDir) + SHORT_NAME_ROOM >= MAX_PATH)
+        return IR_BUFFTOOSMALL;
+
+    shortSourceName[0] = '\0';
+    shortTargetName[0] = '\0';
+    if (IsWin9x()) {
+        ChooseShortNames(szSrcFileName, szDestFileName, szSrcDir, szDestDir, shortSourceName,
+                         shortTargetName, &fTempName);
+        if (shortTargetName[0] != '\0') {
+            destName = shortTargetName;
+            if (shortSourceName[0] != '\0')
+                srcName = shortSourceName;
+        }
+    }
+
+    r = VerInstallFileA(uFlags, srcName, destName, szSrcDir, szDestDir, szCurDir, szTmpFile,
+                        lpuTmpFileLen);
+    result = SettleResult(r, srcName, destName, szSrcDir, szDestDir, szCurDir, szTmpFile,
+                          lpuTmpFileLen);
+
+    if (IsWin9x() && shortTargetName[0] != '\0')
+        FinishShortName(result, szDestDir, szDestFileName, shortTargetName, fTempName);
+    return result;
+}
+
+InstallResult InstallFile(LPCSTR szSourceFile, LPCSTR szDestFile, BOOL bForceInstall)
+{
+    StringInfo *pStringInfo;
+    InstallResult result;
+
+    if (!CHECK(447, szSourceFile))
+        return IR_NOSRCNAME;
+
+    pStringInfo = (StringInfo *)GlobalAlloc(GPTR, sizeof(StringInfo));
+    if (pStringInfo == NULL)
+        return IR_OUTOFMEMORY;
+
+    SplitPath(szSourceFile, pStringInfo->szSrcFileName, pStringInfo->szSrcDir);
+    SplitPath(szDestFile, pStringInfo->szDestFileName, pStringInfo->szAppDir);
+
+    if (pStringInfo->szSrcFileName[0] == '\0') {
+        result = IR_NOSRCNAME;
+    } else {
+        result = FindInstallTarget(pStringInfo);
+        if (result == 0)
+            result = InstallFromRequest(pStringInfo, bForceInstall);
+    }
+
+    GlobalFree(pStringInfo);
+    return result;
+}

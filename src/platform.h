@@ -1,0 +1,30 @@
+/*
+ * platform.h - the one door to the operating system.
+ *
+ * Every source file of the program reaches Win32 through this header and
+ * nothing else.  A Windows build gets the real SDK headers; the native unit
+ * test build gets a small fake that declares the same names and records
+ * every call, so the logic compiles unchanged for both.
+ */
+#ifndef BOOTSTRAP_PLATFORM_H
+#define BOOTSTRAP_PLATFORM_H
+
+#if defined(_WIN32)
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#  include <winver.h>
+#else
+#  include "fake_win32.h"
+#endif
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+/* Number of elements of a fixed array. */
+#define NElems(a) (sizeof(a) / sizeof((a)[0]))
+
+#endif

@@ -1,0 +1,23 @@
+/*
+ * messages.h - the setup error messages of the string table.
+ */
+#ifndef BOOTSTRAP_MESSAGES_H
+#define BOOTSTRAP_MESSAGES_H
+
+#include "platform.h"
+
+/* 500 characters and the NUL. */
+#define MESSAGE_CCH 501
+
+/* The one shared message buffer: each LoadMessage overwrites it. */
+extern char szMessage[MESSAGE_CCH];
+
+/* Loads string id into szMessage and returns szMessage.  An id without a
+   string leaves szMessage empty. */
+LPSTR LoadMessage(UINT id);
+
+/* Shows text in the "Setup Error" box.  text must not be szMessage, which
+   this call reuses for the caption. */
+void ShowSetupError(LPCSTR text);
+
+#endif

@@ -1,0 +1,56 @@
+/*
+ * splash.cpp - the splash window.
+ *
+ * A modeless dialog from the resources, centred on the screen when it is
+ * created.  The program runs no message loop: the dialog is shown by its
+ * creation and left alone until HideSplash destroys it.
+ */
+#include "ui/splash.h"
+#include "resource.h"
+#include "ui/assertion.h"
+
+HWND hSplash;
+
+BOOL CenterRect(const RECT *outer, RECT *inner)
+{
+    /* An arithmetic shift rounds towards negative infinity, so an odd
+       overhang puts the larger part on the left (or top). */
+    LONG dx = (outer->left + outer->right - inner->left - inner->right) >> 1;
+    LONG dy = (outer->top + outer->bottom - inner->top - inner->bottom) >> 1;
+
+    return OffsetRect(inner, (int)dx, (int)dy);
+}
+
+INT_PTR CALLBACK SplashDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RECT rcDlg, rcScreen;
+
+    (void)wParam;
+    (void)lParam;
+    if (message != WM_INITDIALOG)
+        return FALSE;
+
+    GetWindowRect(hDlg, &rcDlg);
+    GetWindowRect(GetDesktopWindow(), &rcScreen);
+    CenterRect(&rcScreen, &rcDlg);
+    MoveWindow(hDlg, rcDlg.left, rcDlg.top, rcDlg.right - rcDlg.left, rcDlg.bottom - rcDlg.top,
+               FALSE);
+    return TRUE;
+}
+
+void ShowSplash(void)
+{
+    HWND owner = GetFocus();
+
+    /* Without a splash the run simply goes on; HideSplash then does nothing. */
+    hSplash = CreateDialogParamA(GetResourceModule(IDD_SPLASH), MAKEINTRESOURCEA(IDD_SPLASH),
+                                 owner, SplashDlgProc, 0);
+}
+
+void HideSplash(void)
+{
+    if (hSplash == NULL)
+        return;
+    DestroyWindow(hSplash);
+    hSplash = NULL;
+}

@@ -1,0 +1,103 @@
+/*
+ * fake.h - how a unit test scripts the fake Win32 and reads what happened.
+ *
+ * Every fake call is appended to fake::state.calls as "Name(arg,arg,...)",
+ * texts as they are, numbers in decimal, NULL as "NULL".  Answers come from
+ * the fields below; Reset() sets the defaults of a plain NT machine with the
+ * Windows directory C:\WINDOWS, the bootstrap at D:\SETUP.EXE and an empty
+ * file system.
+ */
+#ifndef FAKE_H
+#define FAKE_H
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+namespace fake {
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+};
+
+struct VerFindCall {
+    DWORD flags;
+    std::string fileName, winDir, appDir;
+    UINT curDirLen, destDirLen;
+};
+
+struct VerInstallCall {
+    DWORD flags;
+    std::string srcName, destName, srcDir, destDir, curDir, tmpFile;
+    UINT tmpFileLen;
+};
+
+struct State {
+    std::vector<std::string> calls;
+
+    /* Resources and the process. */
+    std::map<UINT, std::string> strings;
+    std::string commandLine = "D:\\SETUP.EXE";
+    std::string modulePath = "D:\\SETUP.EXE";
+    std::string windowsDir = "C:\\WINDOWS";
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    BOOL versionQueryOk = TRUE;
+    bool doubleByteCodePage = false; /* lead bytes of code page 932 */
+
+    /* Windows. */
+    HWND setupWindow = NULL; /* what FindWindowA finds */
+    HWND focus = NULL;
+    HWND dialog = (HWND)0x5100; /* what CreateDialogParamA creates */
+    RECT dialogRect = { 0, 0, 300, 100 };
+    RECT screenRect = { 0, 0, 640, 480 };
+    std::vector<int> boxAnswers; /* answered in order, then IDOK/IDYES */
+    std::vector<Box> boxes;
+    std::vector<std::string> debugOutput;
+
+    /* Files: full paths, compared without regard to letter case. */
+    std::set<std::string> files;
+    bool globalAllocFails = false;
+    BOOL moveFileOk = TRUE;
+
+    /* The installation service and names; defaults act on `files`. */
+    std::function<DWORD(const VerFindCall &, LPSTR curDir, LPSTR destDir)> verFindFile;
+    std::function<DWORD(const VerInstallCall &, LPSTR tmpFile, PUINT tmpFileLen)> verInstallFile;
+    std::function<DWORD(LPCSTR longPath, LPSTR shortPath, DWORD cch)> getShortPathName;
+    std::function<UINT(LPCSTR dir, LPCSTR prefix, LPSTR out)> getTempFileName;
+
+    /* Processes. */
+    BOOL createProcessOk = TRUE;
+    HANDLE currentProcess = (HANDLE)-1;
+    BOOL setPriorityOk = TRUE;
+    DWORD waitResult = WAIT_OBJECT_0;
+    DWORD childExitCode = 0;
+    STARTUPINFOA lastStartup = {};
+    std::string lastCreateCommandLine;
+};
+
+extern State state;
+
+void Reset();
+
+/* The string table as the product ships it. */
+void LoadProductStrings();
+
+bool FileIs(const std::string &path);
+void AddFile(const std::string &path);
+
+/* The calls whose name is one of names, in order. */
+std::vector<std::string> CallsNamed(std::initializer_list<const char *> names);
+
+/* The instance handle the tests pass to WinMain. */
+extern HINSTANCE const hTestInstance;
+
+} // namespace fake
+
+#endif

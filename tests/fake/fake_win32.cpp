@@ -1,0 +1,468 @@
+/*
+ * fake_win32.cpp - the fake Win32 calls: each records itself and answers
+ * from fake::state.
+ */
+#include "fake.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "expected_strings.h"
+
+namespace fake {
+
+State state;
+HINSTANCE const hTestInstance = (HINSTANCE)0x400000;
+
+static std::string Key(const std::string &path)
+{
+    std::string key = path;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return (char)std::tolower(c); });
+    return key;
+}
+
+bool FileIs(const std::string &path)
+{
+    return state.files.count(Key(path)) != 0;
+}
+
+void AddFile(const std::string &path)
+{
+    state.files.insert(Key(path));
+}
+
+static bool RemoveFile(const std::string &path)
+{
+    return state.files.erase(Key(path)) != 0;
+}
+
+static std::string Arg(const char *s)
+{
+    return s ? std::string(s) : std::string("NULL");
+}
+static std::string Arg(char *s)
+{
+    return Arg((const char *)s);
+}
+static std::string Arg(const void *p)
+{
+    char buf[32];
+    if (!p)
+        return "NULL";
+    snprintf(buf, sizeof buf, "%p", p);
+    return buf;
+}
+static std::string Arg(void *p)
+{
+    return Arg((const void *)p);
+}
+template <typename T> static std::string Arg(T n)
+{
+    return std::to_string(n);
+}
+
+static void Log(const char *name)
+{
+    state.calls.push_back(std::string(name) + "()");
+}
+
+template <typename... T> static void Log(const char *name, T... args)
+{
+    std::string line = std::string(name) + "(";
+    std::string parts[] = { Arg(args)... };
+    for (size_t i = 0; i < sizeof...(T); i++)
+        line += (i ? "," : "") + parts[i];
+    state.calls.push_back(line + ")");
+}
+
+/* Copies text into an out-buffer of cch characters as the platform does. */
+static DWORD CopyOut(const std::string &text, LPSTR out, DWORD cch)
+{
+    if (text.size() + 1 > cch)
+        return (DWORD)text.size() + 1;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return (DWORD)text.size();
+}
+
+static std::string Join(const std::string &dir, const std::string &name)
+{
+    if (!dir.empty() && dir.back() == '\\')
+        return dir + name;
+    return dir + "\\" + name;
+}
+
+/* 8.3 form of the last path element, upper case: a plausible short name. */
+static std::string ShortForm(const std::string &path)
+{
+    size_t slash = path.find_last_of('\\');
+    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = path.substr(dir.size());
+    size_t dot = name.find_last_of('.');
+    std::string base = name.substr(0, std::min(dot, (size_t)8));
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot, 4);
+    std::string shortName = base + ext;
+    std::transform(shortName.begin(), shortName.end(), shortName.begin(),
+                   [](unsigned char c) { return (char)std::toupper(c); });
+    return dir + shortName;
+}
+
+static DWORD DefaultVerFind(const VerFindCall &c, LPSTR curDir, LPSTR destDir)
+{
+    std::string found = FileIs(Join(c.appDir, c.fileName)) ? c.appDir : "";
+    CopyOut(found, curDir, c.curDirLen);
+    CopyOut(c.appDir, destDir, c.destDirLen);
+    return 0;
+}
+
+static DWORD DefaultVerInstall(const VerInstallCall &c, LPSTR tmpFile, PUINT tmpFileLen)
+{
+    (void)tmpFile;
+    (void)tmpFileLen;
+    if (!FileIs(Join(c.srcDir, c.srcName)))
+        return VIF_CANNOTREADSRC;
+    AddFile(Join(c.destDir, c.destName));
+    return 0;
+}
+
+static DWORD DefaultShortPath(LPCSTR longPath, LPSTR shortPath, DWORD cch)
+{
+    if (!FileIs(longPath))
+        return 0;
+    return CopyOut(ShortForm(longPath), shortPath, cch);
+}
+
+static UINT DefaultTempFileName(LPCSTR dir, LPCSTR prefix, LPSTR out)
+{
+    static unsigned counter = 0x1a2b;
+    char name[32];
+    snprintf(name, sizeof name, "%s%X.tmp", prefix, ++counter);
+    std::string path = Join(dir, name);
+    CopyOut(path, out, MAX_PATH);
+    AddFile(path);
+    return counter;
+}
+
+void Reset()
+{
+    state = State();
+    state.verFindFile = DefaultVerFind;
+    state.verInstallFile = DefaultVerInstall;
+    state.getShortPathName = DefaultShortPath;
+    state.getTempFileName = DefaultTempFileName;
+}
+
+void LoadProductStrings()
+{
+    for (const auto &s : expectedStrings)
+        state.strings[s.id] = s.text;
+}
+
+std::vector<std::string> CallsNamed(std::initializer_list<const char *> names)
+{
+    std::vector<std::string> out;
+    for (const std::string &call : state.calls)
+        for (const char *name : names)
+            if (call.compare(0, strlen(name) + 1, std::string(name) + "(") == 0)
+                out.push_back(call);
+    return out;
+}
+
+} // namespace fake
+
+using fake::state;
+
+/* KERNEL32 */
+
+LPSTR WINAPI GetCommandLineA(void)
+{
+    fake::Log("GetCommandLineA");
+    return (LPSTR)state.commandLine.c_str();
+}
+
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
+{
+    fake::Log("GetModuleFileNameA", (void *)hModule, nSize);
+    /* As Windows XP does: a cut name is not terminated. */
+    DWORD n = std::min<DWORD>((DWORD)state.modulePath.size(), nSize);
+    memcpy(lpFilename, state.modulePath.data(), n);
+    if (n < nSize)
+        lpFilename[n] = '\0';
+    return n;
+}
+
+UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
+{
+    fake::Log("GetWindowsDirectoryA", uSize);
+    return fake::CopyOut(state.windowsDir, lpBuffer, uSize);
+}
+
+HFILE WINAPI OpenFile(LPCSTR lpFileName, LPOFSTRUCT lpReOpenBuff, UINT uStyle)
+{
+    fake::Log("OpenFile", lpFileName, uStyle);
+    memset(lpReOpenBuff, 0, sizeof(*lpReOpenBuff));
+    /* The real OpenFile cannot take a path of OFS_MAXPATHNAME or more. */
+    if (strlen(lpFileName) >= OFS_MAXPATHNAME || !fake::FileIs(lpFileName))
+        return HFILE_ERROR;
+    if (uStyle & OF_DELETE)
+        fake::RemoveFile(lpFileName);
+    return 1;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
+{
+    fake::Log("GetFileAttributesA", lpFileName);
+    return fake::FileIs(lpFileName) ? 0x20 : INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
+{
+    fake::Log("DeleteFileA", lpFileName);
+    return fake::RemoveFile(lpFileName);
+}
+
+BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
+{
+    fake::Log("MoveFileA", lpExistingFileName, lpNewFileName);
+    if (!state.moveFileOk || !fake::RemoveFile(lpExistingFileName))
+        return FALSE;
+    fake::AddFile(lpNewFileName);
+    return TRUE;
+}
+
+UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow)
+{
+    fake::Log("WinExec", lpCmdLine, uCmdShow);
+    return 33;
+}
+
+BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                           LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                           LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles,
+                           DWORD dwCreationFlags, LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                           LPSTARTUPINFOA lpStartupInfo,
+                           LPPROCESS_INFORMATION lpProcessInformation)
+{
+    fake::Log("CreateProcessA", lpApplicationName, lpCommandLine, (void *)lpProcessAttributes,
+              (void *)lpThreadAttributes, bInheritHandles, dwCreationFlags, lpEnvironment,
+              lpCurrentDirectory);
+    state.lastStartup = *lpStartupInfo;
+    state.lastCreateCommandLine = lpCommandLine;
+    if (!state.createProcessOk)
+        return FALSE;
+    lpProcessInformation->hProcess = (HANDLE)0x7001;
+    lpProcessInformation->hThread = (HANDLE)0x7002;
+    lpProcessInformation->dwProcessId = 71;
+    lpProcessInformation->dwThreadId = 72;
+    return TRUE;
+}
+
+HANDLE WINAPI GetCurrentProcess(void)
+{
+    fake::Log("GetCurrentProcess");
+    return state.currentProcess;
+}
+
+BOOL WINAPI SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass)
+{
+    fake::Log("SetPriorityClass", hProcess, dwPriorityClass);
+    return state.setPriorityOk;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
+{
+    fake::Log("WaitForSingleObject", hHandle, dwMilliseconds);
+    return state.waitResult;
+}
+
+BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
+{
+    fake::Log("GetExitCodeProcess", hProcess);
+    *lpExitCode = state.childExitCode;
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject)
+{
+    fake::Log("CloseHandle", hObject);
+    return TRUE;
+}
+
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
+{
+    fake::Log("GetVersionExA", lpVersionInformation->dwOSVersionInfoSize);
+    if (!state.versionQueryOk)
+        return FALSE;
+    lpVersionInformation->dwPlatformId = state.platformId;
+    return TRUE;
+}
+
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
+{
+    /* Not logged: asked once per character. */
+    return state.doubleByteCodePage &&
+           ((TestChar >= 0x81 && TestChar <= 0x9F) || (TestChar >= 0xE0 && TestChar <= 0xFC));
+}
+
+HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
+{
+    fake::Log("GlobalAlloc", uFlags, dwBytes);
+    if (state.globalAllocFails)
+        return NULL;
+    /* Filled with a pattern, so a missing zero-fill request shows. */
+    void *block = malloc(dwBytes);
+    memset(block, (uFlags & GMEM_ZEROINIT) ? 0 : 0xA5, dwBytes);
+    return block;
+}
+
+HGLOBAL WINAPI GlobalFree(HGLOBAL hMem)
+{
+    fake::Log("GlobalFree");
+    free(hMem);
+    return NULL;
+}
+
+DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer)
+{
+    fake::Log("GetShortPathNameA", lpszLongPath, cchBuffer);
+    return state.getShortPathName(lpszLongPath, lpszShortPath, cchBuffer);
+}
+
+UINT WINAPI GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
+                             LPSTR lpTempFileName)
+{
+    fake::Log("GetTempFileNameA", lpPathName, lpPrefixString, uUnique);
+    return state.getTempFileName(lpPathName, lpPrefixString, lpTempFileName);
+}
+
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString)
+{
+    fake::Log("OutputDebugStringA");
+    state.debugOutput.push_back(lpOutputString);
+}
+
+void WINAPI ExitProcess(UINT uExitCode)
+{
+    /* Tests reach this inside a death test; the child ends here. */
+    fflush(NULL);
+    _exit((int)uExitCode);
+}
+
+/* USER32 */
+
+HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
+{
+    fake::Log("FindWindowA", lpClassName, lpWindowName);
+    return state.setupWindow;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND hWnd)
+{
+    fake::Log("SetForegroundWindow", (void *)hWnd);
+    return TRUE;
+}
+
+HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
+                               DLGPROC lpDialogFunc, LPARAM dwInitParam)
+{
+    fake::Log("CreateDialogParamA", (void *)hInstance, (UINT_PTR)lpTemplateName,
+              (void *)hWndParent, dwInitParam);
+    if (state.dialog != NULL)
+        lpDialogFunc(state.dialog, WM_INITDIALOG, 0, dwInitParam);
+    return state.dialog;
+}
+
+BOOL WINAPI DestroyWindow(HWND hWnd)
+{
+    fake::Log("DestroyWindow", (void *)hWnd);
+    return TRUE;
+}
+
+HWND WINAPI GetFocus(void)
+{
+    fake::Log("GetFocus");
+    return state.focus;
+}
+
+static HWND const hFakeDesktop = (HWND)0xDE5C;
+
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect)
+{
+    fake::Log("GetWindowRect", (void *)hWnd);
+    *lpRect = hWnd == hFakeDesktop ? state.screenRect : state.dialogRect;
+    return TRUE;
+}
+
+HWND WINAPI GetDesktopWindow(void)
+{
+    fake::Log("GetDesktopWindow");
+    return hFakeDesktop;
+}
+
+BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy)
+{
+    /* Not logged: plain arithmetic, as the platform does it. */
+    lprc->left += dx;
+    lprc->right += dx;
+    lprc->top += dy;
+    lprc->bottom += dy;
+    return TRUE;
+}
+
+BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint)
+{
+    fake::Log("MoveWindow", (void *)hWnd, X, Y, nWidth, nHeight, bRepaint);
+    return TRUE;
+}
+
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
+{
+    fake::Log("LoadStringA", (void *)hInstance, uID, cchBufferMax);
+    auto it = state.strings.find(uID);
+    /* A missing string leaves the buffer as it was. */
+    if (it == state.strings.end() || cchBufferMax <= 0)
+        return 0;
+    size_t n = std::min(it->second.size(), (size_t)cchBufferMax - 1);
+    memcpy(lpBuffer, it->second.data(), n);
+    lpBuffer[n] = '\0';
+    return (int)n;
+}
+
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    fake::Log("MessageBoxA", (void *)hWnd, lpText, lpCaption, uType);
+    state.boxes.push_back({ hWnd, lpText, lpCaption, uType });
+    if (!state.boxAnswers.empty()) {
+        int answer = state.boxAnswers.front();
+        state.boxAnswers.erase(state.boxAnswers.begin());
+        return answer;
+    }
+    return (uType & MB_YESNO) ? IDYES : IDOK;
+}
+
+/* VERSION */
+
+DWORD WINAPI VerFindFileA(DWORD uFlags, LPSTR szFileName, LPSTR szWinDir, LPSTR szAppDir,
+                          LPSTR szCurDir, PUINT lpuCurDirLen, LPSTR szDestDir,
+                          PUINT lpuDestDirLen)
+{
+    fake::Log("VerFindFileA", uFlags, szFileName, szWinDir, szAppDir, *lpuCurDirLen,
+              *lpuDestDirLen);
+    fake::VerFindCall call = { uFlags, szFileName, szWinDir, szAppDir, *lpuCurDirLen,
+                               *lpuDestDirLen };
+    return state.verFindFile(call, szCurDir, szDestDir);
+}
+
+DWORD WINAPI VerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
+                             LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
+                             PUINT lpuTmpFileLen)
+{
+    fake::Log("VerInstallFileA", uFlags, szSrcFileName, szDestFileName, szSrcDir, szDestDir,
+              szCurDir, szTmpFile, *lpuTmpFileLen);
+    fake::VerInstallCall call = { uFlags,    szSrcFileName, szDestFileName, szSrcDir,
+                                  szDestDir, szCurDir,      szTmpFile,      *lpuTmpFileLen };
+    return state.verInstallFile(call, szTmpFile, lpuTmpFileLen);
+}
