@@ -5,8 +5,8 @@
 #include "text.h"
 #include "ui/assertion.h"
 
-static int fPlatformAsked;
-static int fPlatformWin9x;
+int fPlatformAsked;
+int fPlatformWin9x;
 
 int IsWin9x(void)
 {

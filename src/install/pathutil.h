@@ -10,6 +10,11 @@
    extension). */
 #define PATH_PART_MAX 255
 
+/* The platform's answer, asked once per process: whether it was asked, and
+   whether it is the Windows 95/98 family. */
+extern int fPlatformAsked;
+extern int fPlatformWin9x;
+
 /* 1 on the Windows 95/98 family, else 0.  The platform is asked once. */
 int IsWin9x(void);
 

@@ -71,6 +71,7 @@ struct State {
     std::function<DWORD(const VerInstallCall &, LPSTR tmpFile, PUINT tmpFileLen)> verInstallFile;
     std::function<DWORD(LPCSTR longPath, LPSTR shortPath, DWORD cch)> getShortPathName;
     std::function<UINT(LPCSTR dir, LPCSTR prefix, LPSTR out)> getTempFileName;
+    unsigned tempCounter = 0x1a2b; /* the default names kwi1A2C.tmp, ... */
 
     /* Processes. */
     BOOL createProcessOk = TRUE;

@@ -137,9 +137,9 @@ static DWORD DefaultShortPath(LPCSTR longPath, LPSTR shortPath, DWORD cch)
 
 static UINT DefaultTempFileName(LPCSTR dir, LPCSTR prefix, LPSTR out)
 {
-    static unsigned counter = 0x1a2b;
     char name[32];
-    snprintf(name, sizeof name, "%s%X.tmp", prefix, ++counter);
+    unsigned counter = ++state.tempCounter;
+    snprintf(name, sizeof name, "%s%X.tmp", prefix, counter);
     std::string path = Join(dir, name);
     CopyOut(path, out, MAX_PATH);
     AddFile(path);

@@ -1,1 +1,349 @@
-#include <gtest/gtest.h>
+/*
+ * Installing one file: lookup, the service's results, and the 95/98 names.
+ */
+#include "test_support.h"
+
+#include "install/install.h"
+
+#define SRC "D:\\Riredud.e#e"
+#define DEST "C:\\WINDOWS\\Riredud.exe"
+
+class InstallTest : public FakeTest {
+protected:
+    void SetUp() override
+    {
+        FakeTest::SetUp();
+        fake::AddFile(SRC);
+    }
+
+    /* VerInstallFileA answers these in order and leaves a temporary copy
+       named VER1.TMP whenever it reports VIF_TEMPFILE. */
+    void ScriptInstall(std::vector<DWORD> answers)
+    {
+        fake::state.verInstallFile = [answers, n = size_t(0)](const fake::VerInstallCall &,
+                                                              LPSTR tmp, PUINT) mutable {
+            DWORD r = n < answers.size() ? answers[n++] : 0;
+            if (r & VIF_TEMPFILE)
+                strcpy(tmp, "VER1.TMP");
+            return r;
+        };
+    }
+
+    std::vector<std::string> Installs()
+    {
+        return fake::CallsNamed({ "VerInstallFileA" });
+    }
+};
+
+static const struct {
+    const char *name;
+    std::vector<DWORD> answers;
+    InstallResult result;
+    UINT message;
+    size_t installCalls;
+    bool tmpCopyDeleted;
+} settleCases[] = {
+    { "installed", { 0 }, 0, 0, 1, false },
+    { "temporary copy alone is forced", { VIF_TEMPFILE, 0 }, 0, 0, 2, false },
+    { "mismatch alone is forced", { VIF_MISMATCH, 0 }, 0, 0, 2, false },
+    { "both are forced", { VIF_TEMPFILE | VIF_MISMATCH, 0 }, 0, 0, 2, false },
+    { "forced call keeps a temporary copy", { VIF_TEMPFILE, VIF_TEMPFILE }, IR_OTHER,
+      IDS_EXPAND_ERROR, 2, false },
+    { "forced call fails", { VIF_MISMATCH, VIF_OUTOFSPACE }, IR_OUTOFSPACE, IDS_WRITE_ERROR, 2,
+      false },
+    { "older source drops the temporary copy", { VIF_TEMPFILE | VIF_SRCOLD }, IR_SRCOLD,
+      IDS_EXPAND_ERROR, 1, true },
+    { "in use keeps the temporary copy", { VIF_FILEINUSE | VIF_TEMPFILE }, IR_FILEINUSE,
+      IDS_EXPAND_ERROR, 1, false },
+    { "write protected", { VIF_WRITEPROT }, IR_OTHER, IDS_EXPAND_ERROR, 1, false },
+    { "cannot create", { VIF_CANNOTCREATE }, IR_OTHER, IDS_EXPAND_ERROR, 1, false },
+    { "sharing violation", { VIF_SHARINGVIOLATION }, IR_OTHER, IDS_EXPAND_ERROR, 1, false },
+    { "unknown high bit", { 0x80000000u }, IR_OTHER, IDS_EXPAND_ERROR, 1, false },
+    { "out of space", { VIF_OUTOFSPACE }, IR_OUTOFSPACE, IDS_WRITE_ERROR, 1, false },
+    { "out of space and unreadable target", { VIF_OUTOFSPACE | VIF_CANNOTREADDST }, 0x44,
+      IDS_EXPAND_ERROR, 1, false },
+    { "out of memory", { VIF_OUTOFMEMORY }, IR_OUTOFMEMORY, IDS_MEMORY_ERROR, 1, false },
+    { "other language", { VIF_DIFFLANG }, IR_DIFFLANG, IDS_UNKNOWN_VERSION, 1, false },
+    { "other code page", { VIF_DIFFCODEPG }, IR_DIFFCODEPG, IDS_UNKNOWN_VERSION, 1, false },
+    { "other type", { VIF_DIFFTYPE }, IR_DIFFTYPE, IDS_UNKNOWN_VERSION, 1, false },
+    { "mismatch with other language", { VIF_MISMATCH | VIF_DIFFLANG }, IR_DIFFLANG,
+      IDS_UNKNOWN_VERSION, 1, false },
+    { "two version bits", { VIF_DIFFLANG | VIF_DIFFTYPE }, IR_DIFFLANG | IR_DIFFTYPE,
+      IDS_EXPAND_ERROR, 1, false },
+    { "unreadable source", { VIF_CANNOTREADSRC }, IR_CANNOTREADSRC, IDS_READ_ERROR, 1, false },
+    { "unreadable target", { VIF_CANNOTREADDST }, IR_CANNOTREADDST, IDS_EXPAND_ERROR, 1, false },
+    { "access violation", { VIF_ACCESSVIOLATION }, IR_ACCESSVIOLATION, IDS_EXPAND_ERROR, 1,
+      false },
+};
+
+TEST_F(InstallTest, ServiceResultsSettleIntoResultAndMessage)
+{
+    for (const auto &c : settleCases) {
+        SetUp();
+        ScriptInstall(c.answers);
+
+        InstallResult result = InstallFile(SRC, DEST, TRUE);
+
+        EXPECT_EQ(result, c.result) << c.name;
+        if (result != 0)
+            EXPECT_EQ(MessageIdForResult(result), c.message) << c.name;
+        auto installs = Installs();
+        ASSERT_EQ(installs.size(), c.installCalls) << c.name;
+        EXPECT_THAT(installs[0], ::testing::StartsWith("VerInstallFileA(3,")) << c.name;
+        if (c.installCalls == 2)
+            EXPECT_EQ(installs[1], "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,"
+                                   + std::string(c.answers[0] & VIF_TEMPFILE ? "VER1.TMP" : "")
+                                   + ",260)")
+                << c.name;
+        EXPECT_EQ(fake::CallsNamed({ "DeleteFileA" }).size(), c.tmpCopyDeleted ? 1u : 0u)
+            << c.name;
+        if (c.tmpCopyDeleted)
+            EXPECT_EQ(fake::CallsNamed({ "DeleteFileA" })[0],
+                      "DeleteFileA(C:\\WINDOWS\\VER1.TMP)");
+    }
+}
+
+TEST_F(InstallTest, MessagesMatchWholeValuesOnly)
+{
+    static const struct {
+        InstallResult result;
+        UINT message;
+    } cases[] = {
+        { IR_OUTOFMEMORY, IDS_MEMORY_ERROR },    { IR_OUTOFSPACE, IDS_WRITE_ERROR },
+        { IR_DIFFLANG, IDS_UNKNOWN_VERSION },    { IR_DIFFCODEPG, IDS_UNKNOWN_VERSION },
+        { IR_DIFFTYPE, IDS_UNKNOWN_VERSION },    { IR_CANNOTREADSRC, IDS_READ_ERROR },
+        { IR_FILEINUSE, IDS_EXPAND_ERROR },      { IR_NOSRCNAME, IDS_EXPAND_ERROR },
+        { IR_BUFFTOOSMALL, IDS_EXPAND_ERROR },   { IR_OTHER, IDS_EXPAND_ERROR },
+        { IR_OUTOFMEMORY | IR_FILEINUSE, IDS_EXPAND_ERROR }, { 0x12345678, IDS_EXPAND_ERROR },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MessageIdForResult(c.result), c.message) << std::hex << c.result;
+}
+
+TEST_F(InstallTest, WithoutForceTheFirstCallAsksNoForceButTheRetryDoes)
+{
+    ScriptInstall({ VIF_MISMATCH, 0 });
+    EXPECT_EQ(InstallFile(SRC, DEST, FALSE), 0u);
+    auto installs = Installs();
+    ASSERT_EQ(installs.size(), 2u);
+    EXPECT_THAT(installs[0], ::testing::StartsWith("VerInstallFileA(2,"));
+    EXPECT_THAT(installs[1], ::testing::StartsWith("VerInstallFileA(3,"));
+}
+
+TEST_F(InstallTest, RecordIsZeroFilledAndGivenBack)
+{
+    InstallFile(SRC, DEST, TRUE);
+    EXPECT_THAT(fake::CallsNamed({ "GlobalAlloc", "GlobalFree" }),
+                ElementsAre("GlobalAlloc(64," + std::to_string(sizeof(StringInfo)) + ")",
+                            "GlobalFree()"));
+}
+
+TEST_F(InstallTest, NoRecordMeansOutOfMemoryAndNothingTouched)
+{
+    fake::state.globalAllocFails = true;
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_OUTOFMEMORY);
+    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA", "VerInstallFileA", "GlobalFree" }),
+                IsEmpty());
+}
+
+TEST_F(InstallTest, SourceWithoutNameAsksNoService)
+{
+    EXPECT_EQ(InstallFile("D:\\setup\\", DEST, TRUE), (InstallResult)IR_NOSRCNAME);
+    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA", "VerInstallFileA" }), IsEmpty());
+}
+
+TEST_F(InstallTest, NullSourceIsReportedAndRefused)
+{
+    EXPECT_EQ(InstallFile(NULL, DEST, TRUE), (InstallResult)IR_NOSRCNAME);
+    ASSERT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_THAT(fake::state.boxes[0].text,
+                ::testing::StartsWith("File: stub, Line#: 447\nAssert( szSourceFile );"));
+    EXPECT_THAT(fake::CallsNamed({ "GlobalAlloc" }), IsEmpty());
+}
+
+TEST_F(InstallTest, LookupWithoutDirectoryIsSharedInTheWindowsDirectory)
+{
+    InstallFile(SRC, "Riredud.exe", TRUE);
+    InstallFile(SRC, DEST, TRUE);
+    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA" }),
+                ElementsAre("VerFindFileA(1,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)",
+                            "VerFindFileA(0,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)"));
+}
+
+TEST_F(InstallTest, LookupOutcomes)
+{
+    static const struct {
+        const char *name;
+        DWORD found;
+        const char *curDir;
+        InstallResult result;
+        bool installs;
+    } cases[] = {
+        { "current copy elsewhere", VFF_CURNEDEST, "C:\\OTHER", 0, true },
+        { "in use where wanted", VFF_FILEINUSE, "C:\\WINDOWS", IR_FILEINUSE, false },
+        { "in use where wanted, buffer small too", VFF_FILEINUSE | VFF_BUFFTOOSMALL,
+          "C:\\WINDOWS", IR_FILEINUSE, false },
+        { "in use elsewhere", VFF_FILEINUSE, "C:\\OTHER", 0, true },
+        { "in use, letter case differs", VFF_FILEINUSE, "C:\\windows", 0, true },
+        { "buffer too small", VFF_BUFFTOOSMALL, "", IR_BUFFTOOSMALL, false },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.verFindFile = [&](const fake::VerFindCall &, LPSTR cur, LPSTR dest) {
+            strcpy(cur, c.curDir);
+            strcpy(dest, "C:\\WINDOWS\\SYSTEM");
+            return c.found;
+        };
+        fake::AddFile(std::string(SRC));
+
+        EXPECT_EQ(InstallFile(SRC, DEST, TRUE), c.result) << c.name;
+        auto installs = Installs();
+        EXPECT_EQ(installs.size(), c.installs ? 1u : 0u) << c.name;
+        if (c.installs) /* into the directory the service chose */
+            EXPECT_EQ(installs[0], "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,"
+                                   "C:\\WINDOWS\\SYSTEM," + std::string(c.curDir) + ",,260)")
+                << c.name;
+    }
+}
+
+TEST_F(InstallTest, DirectoryTooLongForItsPathsIsRefusedBeforeAnyFileOperation)
+{
+    std::string deep = "C:\\" + std::string(250, 'd');
+    fake::state.verFindFile = [&](const fake::VerFindCall &, LPSTR cur, LPSTR dest) {
+        cur[0] = '\0';
+        strcpy(dest, deep.c_str());
+        return (DWORD)0;
+    };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_BUFFTOOSMALL);
+    EXPECT_THAT(Installs(), IsEmpty());
+}
+
+TEST_F(InstallTest, NullArgumentsAreReportedInOrderAndRefused)
+{
+    char name[] = "a", dir[] = "D:";
+    UINT len = MAX_PATH;
+
+    EXPECT_EQ(VersionInstall(3, name, NULL, dir, NULL, dir, name, &len), (InstallResult)IR_OTHER);
+    EXPECT_EQ(FindInstallTarget(NULL), (InstallResult)IR_OTHER);
+    EXPECT_EQ(InstallFromRequest(NULL, TRUE), (InstallResult)IR_OTHER);
+
+    ASSERT_EQ(fake::state.boxes.size(), 4u);
+    EXPECT_THAT(fake::state.boxes[0].text, ::testing::HasSubstr("574\nAssert( szDestFileName )"));
+    EXPECT_THAT(fake::state.boxes[1].text, ::testing::HasSubstr("576\nAssert( szDestDir )"));
+    EXPECT_THAT(fake::state.boxes[2].text, ::testing::HasSubstr("479\nAssert( pStringInfo )"));
+    EXPECT_THAT(fake::state.boxes[3].text, ::testing::HasSubstr("539\nAssert( pStringInfo )"));
+    EXPECT_THAT(Installs(), IsEmpty());
+}
+
+/* The Windows 95/98 family: short and temporary names. */
+class Win9xInstallTest : public InstallTest {
+protected:
+    void SetUp() override
+    {
+        InstallTest::SetUp();
+        fake::state.platformId = VER_PLATFORM_WIN32_WINDOWS;
+    }
+};
+
+TEST_F(Win9xInstallTest, AbsentTargetIsInstalledUnderATemporaryNameThenRenamed)
+{
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+
+    EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "DeleteFileA",
+                                   "VerInstallFileA", "MoveFileA" }),
+                ElementsAre("GetShortPathNameA(D:\\Riredud.e#e,260)",
+                            "GetTempFileNameA(C:\\WINDOWS,kwi,0)",
+                            "DeleteFileA(C:\\WINDOWS\\kwi1A2C.tmp)",
+                            "VerInstallFileA(3,RIREDUD.E#E,kwi1A2C.tmp,D:,C:\\WINDOWS,,,260)",
+                            "MoveFileA(C:\\WINDOWS\\kwi1A2C.tmp,C:\\WINDOWS\\Riredud.exe)"));
+    EXPECT_TRUE(fake::FileIs(DEST));
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\kwi1A2C.tmp"));
+}
+
+TEST_F(Win9xInstallTest, AFailureRemovesTheTemporaryName)
+{
+    fake::state.verInstallFile = [](const fake::VerInstallCall &c, LPSTR, PUINT) {
+        fake::AddFile(c.destDir + "\\" + c.destName); /* a partial copy */
+        return (DWORD)VIF_OUTOFSPACE;
+    };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_OUTOFSPACE);
+
+    auto deletes = fake::CallsNamed({ "DeleteFileA" });
+    ASSERT_EQ(deletes.size(), 2u);
+    EXPECT_EQ(deletes[0], deletes[1]);
+    EXPECT_EQ(fake::state.files.size(), 1u); /* the source alone */
+    EXPECT_THAT(fake::CallsNamed({ "MoveFileA" }), IsEmpty());
+}
+
+TEST_F(Win9xInstallTest, PresentTargetIsReachedByItsShortNameThenRenamed)
+{
+    fake::AddFile(DEST);
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+
+    EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "VerInstallFileA",
+                                   "MoveFileA" }),
+                ElementsAre("GetShortPathNameA(D:\\Riredud.e#e,260)",
+                            "GetShortPathNameA(C:\\WINDOWS\\Riredud.exe,260)",
+                            "VerInstallFileA(3,RIREDUD.E#E,RIREDUD.EXE,D:,C:\\WINDOWS,"
+                            "C:\\WINDOWS,,260)",
+                            "MoveFileA(C:\\WINDOWS\\RIREDUD.EXE,C:\\WINDOWS\\Riredud.exe)"));
+}
+
+TEST_F(Win9xInstallTest, AFailureLeavesAPresentTargetAlone)
+{
+    fake::AddFile(DEST);
+    ScriptInstall({ VIF_CANNOTREADSRC });
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_CANNOTREADSRC);
+    EXPECT_THAT(fake::CallsNamed({ "DeleteFileA", "MoveFileA" }), IsEmpty());
+    EXPECT_TRUE(fake::FileIs(DEST));
+}
+
+TEST_F(Win9xInstallTest, WithoutATemporaryNameTheLongNamesAreUsed)
+{
+    fake::state.getTempFileName = [](LPCSTR, LPCSTR, LPSTR) { return 0u; };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_THAT(Installs(),
+                ElementsAre("VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
+    EXPECT_THAT(fake::CallsNamed({ "MoveFileA", "DeleteFileA" }), IsEmpty());
+}
+
+TEST_F(Win9xInstallTest, AnOversizedShortPathIsReportedAndTheLongNameUsed)
+{
+    fake::state.getShortPathName = [](LPCSTR, LPSTR, DWORD) { return (DWORD)300; };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+
+    ASSERT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_THAT(fake::state.boxes[0].text,
+                ::testing::StartsWith(
+                    "File: stub, Line#: 613\nAssert( len <= NElems(shortSourceName) );"));
+    EXPECT_THAT(Installs()[0], ::testing::StartsWith("VerInstallFileA(3,Riredud.e#e,kwi"));
+}
+
+TEST_F(Win9xInstallTest, AFailedRenameIsReportedAndTheInstallStillCounts)
+{
+    fake::state.moveFileOk = FALSE;
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    ASSERT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_THAT(fake::state.boxes[0].text,
+                ::testing::StartsWith(
+                    "File: stub, Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );"));
+}
+
+TEST_F(Win9xInstallTest, NoRenameWhenTheInstalledFileIsNotThere)
+{
+    fake::state.verInstallFile = [](const fake::VerInstallCall &, LPSTR, PUINT) {
+        return (DWORD)0;
+    };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_THAT(fake::CallsNamed({ "MoveFileA" }), IsEmpty());
+}
+
+TEST_F(Win9xInstallTest, TheNTFamilyGetsTheLongNamesOnly)
+{
+    fake::state.platformId = VER_PLATFORM_WIN32_NT;
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "MoveFileA" }),
+                IsEmpty());
+    EXPECT_THAT(Installs(),
+                ElementsAre("VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
+}
