@@ -1,1 +1,220 @@
-#include <gtest/gtest.h>
+/*
+ * The main flow: from WinMain to the exit code.
+ */
+#include "test_support.h"
+
+#include "bootstrap/bootstrap.h"
+#include "bootstrap/launcher.h"
+#include "install/install.h"
+
+using ::testing::HasSubstr;
+
+class MainFlowTest : public FakeTest {
+protected:
+    void SetUp() override
+    {
+        FakeTest::SetUp();
+        fake::AddFile("D:\\Riredud.e#e");
+        fake::AddFile("D:\\Setup.i#f");
+    }
+
+    int Run(int nCmdShow = SW_SHOWNORMAL)
+    {
+        return WinMain(fake::hTestInstance, NULL, (LPSTR) "", nCmdShow);
+    }
+
+    /* The visible steps of a run, in order. */
+    std::vector<std::string> Steps()
+    {
+        return fake::CallsNamed({ "FindWindowA", "SetForegroundWindow", "CreateDialogParamA",
+                                  "VerInstallFileA", "OpenFile", "DestroyWindow", "MessageBoxA",
+                                  "WinExec", "CreateProcessA" });
+    }
+
+    void FailInstallOf(const std::string &srcName)
+    {
+        fake::state.verInstallFile = [srcName](const fake::VerInstallCall &c, LPSTR, PUINT) {
+            if (c.srcName == srcName)
+                return (DWORD)VIF_CANNOTREADSRC;
+            fake::AddFile(c.destDir + "\\" + c.destName);
+            return (DWORD)0;
+        };
+    }
+};
+
+TEST_F(MainFlowTest, ARunningSetupProgramIsBroughtForwardAndNothingElseHappens)
+{
+    fake::state.setupWindow = (HWND)0x99;
+
+    EXPECT_EQ(Run(), 0);
+    EXPECT_THAT(fake::state.calls, ElementsAre("FindWindowA(QVInstallWin,NULL)",
+                                               "SetForegroundWindow(0x99)"));
+}
+
+TEST_F(MainFlowTest, SuccessInstallsBothFilesThenStartsTheSetupProgram)
+{
+    EXPECT_EQ(Run(SW_SHOWMINIMIZED), 1);
+
+    EXPECT_THAT(Steps(),
+                ElementsAre("FindWindowA(QVInstallWin,NULL)",
+                            "CreateDialogParamA(0x400000,100,NULL,0)",
+                            "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
+                            "VerInstallFileA(3,Setup.i#f,Setup.inf,D:,C:\\WINDOWS,,,260)",
+                            "DestroyWindow(0x5100)",
+                            "WinExec(C:\\WINDOWS\\Riredud.exe -S \"D:\",2)"));
+    EXPECT_TRUE(fake::FileIs("C:\\WINDOWS\\Riredud.exe"));
+    EXPECT_TRUE(fake::FileIs("C:\\WINDOWS\\Setup.inf"));
+}
+
+TEST_F(MainFlowTest, TheWaitOptionRunsTheSetupProgramAndWaits)
+{
+    fake::state.commandLine = "D:\\SETUP.EXE /s -wait";
+    fake::state.childExitCode = 3;
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA", "WaitForSingleObject" }),
+                ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\" /s,NULL,"
+                            "NULL,0,67108896,NULL,NULL)",
+                            "WaitForSingleObject(0x7001,4294967295)"));
+}
+
+TEST_F(MainFlowTest, FirstFileFailingStopsCleansUpBothAndReports)
+{
+    fake::AddFile("C:\\WINDOWS\\Setup.inf"); /* left by an earlier run */
+    FailInstallOf("Riredud.e#e");
+
+    EXPECT_EQ(Run(), 1);
+
+    EXPECT_THAT(Steps(),
+                ElementsAre("FindWindowA(QVInstallWin,NULL)",
+                            "CreateDialogParamA(0x400000,100,NULL,0)",
+                            "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
+                            "OpenFile(C:\\WINDOWS\\Riredud.exe,16384)",
+                            "OpenFile(C:\\WINDOWS\\Setup.inf,16384)",
+                            "OpenFile(C:\\WINDOWS\\Setup.inf,512)", "DestroyWindow(0x5100)",
+                            HasSubstr("MessageBoxA(")));
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Setup.inf"));
+    ASSERT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_READ_ERROR]);
+    EXPECT_EQ(fake::state.boxes[0].caption, "Setup Error");
+}
+
+TEST_F(MainFlowTest, SecondFileFailingRemovesTheFirstAgain)
+{
+    FailInstallOf("Setup.i#f");
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(fake::CallsNamed({ "VerInstallFileA" }).size(), 2u);
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe"));
+    EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty());
+}
+
+TEST_F(MainFlowTest, UnknownVersionNamesTheWindowsDirectory)
+{
+    static const struct {
+        std::string windowsDir, named;
+    } cases[] = {
+        { "C:\\WINDOWS", "C:\\WINDOWS" },
+        { "C:\\", "C:" },
+        /* Longer than the message's text leaves room for in a path buffer. */
+        { "C:\\" + std::string(230, 'w'), "C:\\" + std::string(230, 'w') },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.windowsDir = c.windowsDir;
+        fake::state.verInstallFile = [](const fake::VerInstallCall &, LPSTR, PUINT) {
+            return (DWORD)VIF_DIFFLANG;
+        };
+
+        EXPECT_EQ(Run(), 1);
+        ASSERT_EQ(fake::state.boxes.size(), 1u);
+        EXPECT_EQ(fake::state.boxes[0].text,
+                  "An unknown version of RIREDUD.EXE was detected in " + c.named +
+                      ". You must remove this file and run Setup.exe again.");
+    }
+}
+
+TEST_F(MainFlowTest, WindowsDirectoryAtADriveRootLosesItsBackslash)
+{
+    fake::state.windowsDir = "C:\\";
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_TRUE(fake::FileIs("C:\\Riredud.exe"));
+    EXPECT_THAT(fake::CallsNamed({ "WinExec" }),
+                ElementsAre("WinExec(C:\\Riredud.exe -S \"D:\",1)"));
+}
+
+TEST_F(MainFlowTest, SourceDirectoryIsTheBootstrapsFolder)
+{
+    static const struct {
+        const char *modulePath, *source;
+    } cases[] = {
+        { "D:\\SETUP.EXE", "D:" },
+        { "E:\\disk 1\\SETUP.EXE", "E:\\disk 1" },
+        { "\\\\server\\share\\SETUP.EXE", "\\\\server\\share" },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.modulePath = c.modulePath;
+        fake::AddFile(std::string(c.source) + "\\Riredud.e#e");
+        fake::AddFile(std::string(c.source) + "\\Setup.i#f");
+
+        EXPECT_EQ(Run(), 1) << c.modulePath;
+        EXPECT_THAT(fake::CallsNamed({ "WinExec" }),
+                    ElementsAre("WinExec(C:\\WINDOWS\\Riredud.exe -S \"" + std::string(c.source) +
+                                "\",1)"))
+            << c.modulePath;
+    }
+}
+
+TEST_F(MainFlowTest, AWindowsDirectoryWithABlankIsQuoted)
+{
+    static const char *dirs[] = { "C:\\My Windows", "C:\\Tab\tWindows" };
+    for (const char *dir : dirs) {
+        SetUp();
+        fake::state.windowsDir = dir;
+        EXPECT_EQ(Run(), 1);
+        EXPECT_THAT(fake::CallsNamed({ "WinExec" }),
+                    ElementsAre("WinExec(\"" + std::string(dir) +
+                                "\\Riredud.exe\" -S \"D:\",1)"));
+    }
+}
+
+TEST_F(MainFlowTest, TheLongestCommandLineIsPassedWhole)
+{
+    std::string prefix = "C:\\WINDOWS\\Riredud.exe -S \"D:\" ";
+    std::string arg = "-" + std::string(CMDLINE_CCH - 1 - prefix.size() - 1, 'a');
+    fake::state.commandLine = "D:\\SETUP.EXE " + arg;
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_THAT(fake::CallsNamed({ "WinExec" }), ElementsAre("WinExec(" + prefix + arg + ",1)"));
+}
+
+TEST_F(MainFlowTest, ArgumentsBeyondTheLongestCommandLineStopTheRunWithAMessage)
+{
+    std::string prefix = "C:\\WINDOWS\\Riredud.exe -S \"D:\" ";
+    std::string arg = "-" + std::string(CMDLINE_CCH - prefix.size() - 1, 'a');
+    fake::state.commandLine = "D:\\SETUP.EXE " + arg;
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty());
+    ASSERT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_CMDLINE_TOO_LONG]);
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe"));
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Setup.inf"));
+}
+
+TEST_F(MainFlowTest, LongDestinationPathsAreDeletedBeyondOpenFilesReach)
+{
+    std::string dir = "C:\\" + std::string(130, 'w');
+    fake::state.windowsDir = dir;
+    fake::AddFile(dir + "\\Setup.inf");
+    fake::state.verInstallFile = [](const fake::VerInstallCall &, LPSTR, PUINT) {
+        return (DWORD)VIF_CANNOTREADSRC;
+    };
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_FALSE(fake::FileIs(dir + "\\Setup.inf"));
+    EXPECT_THAT(fake::CallsNamed({ "DeleteFileA" }), ElementsAre("DeleteFileA(" + dir +
+                                                                 "\\Setup.inf)"));
+}
