@@ -1,0 +1,61 @@
+/*
+ * harness.h - a small test harness for programs that run under Wine.
+ *
+ * Each test program is a console program: it checks with EXPECT_*, prints
+ * one line per failure and a closing "N passed, N failed" line, and exits
+ * with 0 only when nothing failed.
+ */
+#ifndef WINE_HARNESS_H
+#define WINE_HARNESS_H
+
+#include <windows.h>
+
+#include <string>
+
+namespace harness {
+
+void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail);
+int Finish(void);
+
+/* Full path of a program that lies beside this test program. */
+std::string Sibling(const char *name);
+
+/* The top-level window with this caption (NULL: any) owned by process
+   pid, or NULL. */
+HWND FindProcessWindow(DWORD pid, const char *caption);
+
+/* Waits up to timeoutMs for such a window, handling this thread's
+   messages meanwhile. */
+HWND WaitForProcessWindow(DWORD pid, const char *caption, DWORD timeoutMs);
+
+/* The text of a message box. */
+std::string BoxText(HWND box);
+
+std::string WindowText(HWND hwnd);
+
+/* Starts cmdLine; the process and thread handles are the caller's. */
+bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0);
+
+/* Waits up to timeoutMs for the process to end, handling this thread's
+   messages; returns its exit code, or -1 after a time-out (the process is
+   then ended). */
+long WaitForExit(HANDLE process, DWORD timeoutMs);
+
+std::string Quote(const std::string &text);
+
+} // namespace harness
+
+namespace harness {
+void ExpectEqual(const std::string &got, const std::string &expected, const char *what,
+                 const char *file, int line);
+void ExpectEqual(long long got, long long expected, const char *what, const char *file, int line);
+} // namespace harness
+
+/* Each evaluates its arguments once. */
+#define EXPECT_TRUE(c) harness::Expect((c), #c, __FILE__, __LINE__, "")
+#define EXPECT_EQ_STR(a, b)                                                                    \
+    harness::ExpectEqual(std::string(a), std::string(b), #a " == " #b, __FILE__, __LINE__)
+#define EXPECT_EQ_INT(a, b)                                                                    \
+    harness::ExpectEqual((long long)(a), (long long)(b), #a " == " #b, __FILE__, __LINE__)
+
+#endif

@@ -1,0 +1,136 @@
+/*
+ * The resources of the real program file: strings, dialog 100, icon group 1,
+ * all in language 1033, read by the platform's own resource functions.
+ */
+#include "harness.h"
+
+#include "expected_strings.h"
+
+static const WORD langEnUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+static const BYTE *Resource(HMODULE module, LPCSTR type, LPCSTR name, DWORD *size)
+{
+    HRSRC found = FindResourceExA(module, type, name, langEnUs);
+    if (!found)
+        return NULL;
+    *size = SizeofResource(module, found);
+    return (const BYTE *)LockResource(LoadResource(module, found));
+}
+
+static void CheckStrings(HMODULE module)
+{
+    char text[1024];
+    DWORD size;
+
+    for (const auto &s : expectedStrings) {
+        text[0] = '\0';
+        LoadStringA(module, s.id, text, sizeof text);
+        EXPECT_EQ_STR(text, s.text);
+        EXPECT_TRUE(Resource(module, RT_STRING, MAKEINTRESOURCEA(s.id / 16 + 1), &size) != NULL);
+    }
+    EXPECT_EQ_INT(LoadStringA(module, 2, text, sizeof text), 0);
+}
+
+/* Reads a UTF-16 string of a template and moves p behind it. */
+static std::string TemplateString(const WORD **p)
+{
+    std::string text;
+    while (**p)
+        text += (char)*(*p)++;
+    (*p)++;
+    return text;
+}
+
+static void CheckDialog(HMODULE module)
+{
+    DWORD size = 0;
+    const BYTE *data = Resource(module, RT_DIALOG, MAKEINTRESOURCEA(100), &size);
+    EXPECT_TRUE(data != NULL);
+    if (!data)
+        return;
+
+    const DLGTEMPLATE *dlg = (const DLGTEMPLATE *)data;
+    EXPECT_TRUE(((const WORD *)data)[1] != 0xFFFF); /* not the extended format */
+    EXPECT_EQ_INT(dlg->style, 0x90480040);
+    EXPECT_EQ_INT(dlg->dwExtendedStyle, 0);
+    EXPECT_EQ_INT(dlg->cdit, 1);
+    EXPECT_EQ_INT(dlg->x, 0);
+    EXPECT_EQ_INT(dlg->y, 0);
+    EXPECT_EQ_INT(dlg->cx, 200);
+    EXPECT_EQ_INT(dlg->cy, 50);
+
+    /* The template's header is 18 bytes, its items 18 bytes each: walk by
+       the format, not by the SDK structures, which a compiler may pad. */
+    const WORD *p = (const WORD *)(data + 18);
+    EXPECT_EQ_INT(*p++, 0); /* no menu */
+    EXPECT_EQ_INT(*p++, 0); /* default class */
+    EXPECT_EQ_STR(TemplateString(&p), "");
+    EXPECT_EQ_INT(*p++, 8);
+    EXPECT_EQ_STR(TemplateString(&p), "Helv");
+
+    p = (const WORD *)(((ULONG_PTR)p + 3) & ~(ULONG_PTR)3);
+    const DLGITEMTEMPLATE *item = (const DLGITEMTEMPLATE *)p;
+    EXPECT_EQ_INT(item->style, 0x50020001);
+    EXPECT_EQ_INT(item->dwExtendedStyle, 0);
+    EXPECT_EQ_INT(item->x, 5);
+    EXPECT_EQ_INT(item->y, 20);
+    EXPECT_EQ_INT(item->cx, 190);
+    EXPECT_EQ_INT(item->cy, 10);
+    EXPECT_EQ_INT(item->id, 101);
+    p = (const WORD *)((const BYTE *)item + 18);
+    EXPECT_EQ_INT(p[0], 0xFFFF);
+    EXPECT_EQ_INT(p[1], 0x0082); /* the static class */
+    p += 2;
+    EXPECT_EQ_STR(TemplateString(&p), SPLASH_TEXT);
+    EXPECT_EQ_INT(*p, 0); /* no creation data */
+}
+
+#pragma pack(push, 2)
+struct GroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+static void CheckIcon(HMODULE module)
+{
+    static const struct {
+        BYTE colours;
+        WORD bitCount;
+        DWORD bytes;
+    } images[] = { { 16, 4, 744 }, { 2, 1, 304 } };
+    DWORD size = 0;
+    const WORD *group = (const WORD *)Resource(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1), &size);
+
+    EXPECT_TRUE(group != NULL);
+    if (!group)
+        return;
+    EXPECT_EQ_INT(group[1], 1);
+    EXPECT_EQ_INT(group[2], 2);
+    const GroupEntry *entry = (const GroupEntry *)(group + 3);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ_INT(entry[i].width, 32);
+        EXPECT_EQ_INT(entry[i].height, 32);
+        EXPECT_EQ_INT(entry[i].colours, images[i].colours);
+        EXPECT_EQ_INT(entry[i].bitCount, images[i].bitCount);
+        EXPECT_EQ_INT(entry[i].bytes, images[i].bytes);
+        DWORD imageSize = 0;
+        EXPECT_TRUE(Resource(module, RT_ICON, MAKEINTRESOURCEA(entry[i].id), &imageSize));
+        EXPECT_EQ_INT(imageSize, images[i].bytes);
+    }
+}
+
+int main(void)
+{
+    HMODULE module = LoadLibraryExA(harness::Sibling("Setup.exe").c_str(), NULL,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_TRUE(module != NULL);
+    if (module) {
+        CheckStrings(module);
+        CheckDialog(module);
+        CheckIcon(module);
+    }
+    return harness::Finish();
+}
