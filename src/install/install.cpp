@@ -186,9 +186,11 @@ static InstallResult SettleResult(DWORD r, LPSTR szSrcFileName, LPSTR szDestFile
 }
 
 /* Gives the file its real name after an install under a short or temporary
-   name, or removes the temporary file after a failure. */
-static void FinishShortName(InstallResult result, LPCSTR szDestDir, LPCSTR szDestFileName,
-                            LPCSTR shortTargetName, BOOL fTempName)
+   name, or removes the temporary file after a failure.  Returns the result
+   of the installation as it now stands. */
+static InstallResult FinishShortName(InstallResult result, LPCSTR szDestDir,
+                                     LPCSTR szDestFileName, LPCSTR shortTargetName,
+                                     BOOL fTempName)
 {
     char sourceRename[MAX_PATH], targetRename[MAX_PATH];
 
@@ -196,15 +198,20 @@ static void FinishShortName(InstallResult result, LPCSTR szDestDir, LPCSTR szDes
     if (result != 0) {
         if (fTempName)
             DeleteFileA(sourceRename);
-        return;
+        return result;
     }
     if (!FileExists(sourceRename))
-        return;
+        return result;
     /* There is no name to rename to: leave the file as it is. */
     if (!CHECK_TEXT(755, szDestFileName[0] != '\0', "Str::Length(szDestFileName)"))
-        return;
+        return result;
     JoinPath(targetRename, szDestDir, szDestFileName, FALSE);
-    CHECK(757, MoveFileA(sourceRename,targetRename));
+    if (CHECK(757, MoveFileA(sourceRename,targetRename)) || !fTempName)
+        return result;
+    /* The file never got its name, so it is not installed: a target held
+       open by another program cannot be replaced. */
+    DeleteFileA(sourceRename);
+    return IR_OTHER;
 }
 
 InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
@@ -252,7 +259,7 @@ InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileN
                           lpuTmpFileLen);
 
     if (IsWin9x() && shortTargetName[0] != '\0')
-        FinishShortName(result, szDestDir, szDestFileName, shortTargetName, fTempName);
+        result = FinishShortName(result, szDestDir, szDestFileName, shortTargetName, fTempName);
     return result;
 }
 

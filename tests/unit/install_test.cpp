@@ -319,14 +319,24 @@ TEST_F(Win9xInstallTest, AnOversizedShortPathIsReportedAndTheLongNameUsed)
     EXPECT_THAT(Installs()[0], ::testing::StartsWith("VerInstallFileA(3,Riredud.e#e,kwi"));
 }
 
-TEST_F(Win9xInstallTest, AFailedRenameIsReportedAndTheInstallStillCounts)
+TEST_F(Win9xInstallTest, AFailedRenameOfATemporaryNameIsReportedAndFailsTheInstall)
 {
     fake::state.moveFileOk = FALSE;
-    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_OTHER);
     ASSERT_EQ(fake::state.boxes.size(), 1u);
     EXPECT_THAT(fake::state.boxes[0].text,
                 ::testing::StartsWith(
                     "File: stub, Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );"));
+    EXPECT_EQ(fake::state.files.size(), 1u); /* the temporary file is gone again */
+}
+
+TEST_F(Win9xInstallTest, AFailedRenameOfTheTargetsShortNameLeavesTheInstallStanding)
+{
+    fake::AddFile(DEST);
+    fake::state.moveFileOk = FALSE;
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_EQ(fake::state.boxes.size(), 1u);
+    EXPECT_TRUE(fake::FileIs(DEST));
 }
 
 TEST_F(Win9xInstallTest, NoRenameWhenTheInstalledFileIsNotThere)

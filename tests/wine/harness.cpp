@@ -167,4 +167,44 @@ std::string Quote(const std::string &text)
     return out + "\"";
 }
 
+static const char *answerCaption;
+static int answerWith;
+static std::vector<std::string> answered;
+static CRITICAL_SECTION answeredLock;
+
+static DWORD WINAPI Answerer(LPVOID)
+{
+    for (;;) {
+        HWND box = FindProcessWindow(GetCurrentProcessId(), answerCaption);
+        if (box) {
+            std::string text = BoxText(box);
+            EnterCriticalSection(&answeredLock);
+            answered.push_back(text);
+            LeaveCriticalSection(&answeredLock);
+            PostMessageA(box, WM_COMMAND, answerWith, 0);
+            while (IsWindow(box))
+                Sleep(20);
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+void AnswerBoxes(const char *caption, int answer)
+{
+    answerCaption = caption;
+    answerWith = answer;
+    InitializeCriticalSection(&answeredLock);
+    CreateThread(NULL, 0, Answerer, NULL, 0, NULL);
+}
+
+std::vector<std::string> AnsweredBoxes(void)
+{
+    EnterCriticalSection(&answeredLock);
+    std::vector<std::string> copy = answered;
+    answered.clear();
+    LeaveCriticalSection(&answeredLock);
+    return copy;
+}
+
 } // namespace harness

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace harness {
 
@@ -42,6 +43,11 @@ bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0)
 long WaitForExit(HANDLE process, DWORD timeoutMs);
 
 std::string Quote(const std::string &text);
+
+/* Answers every box with this caption that this process shows, from a
+   thread of its own, and keeps the texts it answered. */
+void AnswerBoxes(const char *caption, int answer);
+std::vector<std::string> AnsweredBoxes(void);
 
 } // namespace harness
 

@@ -1,0 +1,343 @@
+/*
+ * Installation for real: the platform's own VerFindFileA/VerInstallFileA
+ * install and expand files from real media made with mscompress, and the
+ * real Setup.exe is run from them as a user would run it.  Runs once in a
+ * prefix of the NT family and once in one of the 95/98 family.
+ */
+#include "harness.h"
+
+#include <vector>
+
+#include "expected_strings.h"
+#include "install/install.h"
+#include "ui/assertion.h"
+
+static char szWinDir[MAX_PATH];
+static bool fWin9x;
+
+static std::string WinPath(const char *name)
+{
+    return std::string(szWinDir) + "\\" + name;
+}
+
+static std::string Medium(const char *medium, const char *name)
+{
+    return harness::Sibling("media\\") + medium + "\\" + name;
+}
+
+static bool Exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+static std::string Contents(const std::string &path)
+{
+    std::string data;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    char buffer[65536];
+    DWORD got;
+    while (ReadFile(h, buffer, sizeof buffer, &got, NULL) && got)
+        data.append(buffer, got);
+    CloseHandle(h);
+    return data;
+}
+
+static void RemoveInstalled(void)
+{
+    static const char *names[] = { "Riredud.exe", "Setup.inf" };
+    for (const char *name : names) {
+        SetFileAttributesA(WinPath(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(WinPath(name).c_str());
+    }
+}
+
+/* Names of the files that appear in the Windows directory while it runs. */
+struct DirWatch {
+    HANDLE dir = INVALID_HANDLE_VALUE;
+    OVERLAPPED ov = {};
+    DWORD buffer[16384];
+    std::vector<std::string> added;
+
+    void Arm()
+    {
+        ReadDirectoryChangesW(dir, buffer, sizeof buffer, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME,
+                              NULL, &ov, NULL);
+    }
+    void Start()
+    {
+        dir = CreateFileA(szWinDir, FILE_LIST_DIRECTORY,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, NULL);
+        ov.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+        Arm();
+    }
+    void Collect()
+    {
+        DWORD got;
+        while (WaitForSingleObject(ov.hEvent, 300) == WAIT_OBJECT_0 &&
+               GetOverlappedResult(dir, &ov, &got, FALSE) && got) {
+            for (BYTE *p = (BYTE *)buffer;;) {
+                FILE_NOTIFY_INFORMATION *info = (FILE_NOTIFY_INFORMATION *)p;
+                char name[MAX_PATH] = "";
+                WideCharToMultiByte(CP_ACP, 0, info->FileName, info->FileNameLength / 2, name,
+                                    MAX_PATH - 1, NULL, NULL);
+                if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME)
+                    added.push_back(name);
+                if (!info->NextEntryOffset)
+                    break;
+                p += info->NextEntryOffset;
+            }
+            ResetEvent(ov.hEvent);
+            Arm();
+        }
+        CancelIo(dir);
+        CloseHandle(dir);
+        CloseHandle(ov.hEvent);
+    }
+    bool SawTempName()
+    {
+        for (const std::string &name : added)
+            if (_strnicmp(name.c_str(), "kwi", 3) == 0)
+                return true;
+        return false;
+    }
+};
+
+static bool TempNamesLeft(void)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(WinPath("kwi*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+enum Hold { HOLD_NOTHING, HOLD_OPEN, HOLD_READONLY };
+
+/* Puts an old Riredud.exe into the Windows directory as hold says; returns
+   the handle that keeps it open, or INVALID_HANDLE_VALUE. */
+static HANDLE PrepareDestination(Hold hold)
+{
+    if (hold == HOLD_NOTHING)
+        return INVALID_HANDLE_VALUE;
+    HANDLE h = CreateFileA(WinPath("Riredud.exe").c_str(), GENERIC_READ | GENERIC_WRITE,
+                           hold == HOLD_OPEN ? 0 : FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written;
+    WriteFile(h, "old", 3, &written, NULL);
+    if (hold == HOLD_OPEN)
+        return h;
+    CloseHandle(h);
+    SetFileAttributesA(WinPath("Riredud.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    return INVALID_HANDLE_VALUE;
+}
+
+/* What the platform's service gives for each fault, through the real
+   InstallFile.  Observed under Wine 8 in both families. */
+static void InstallFileFaults(void)
+{
+    static const struct {
+        const char *name, *medium;
+        Hold hold;
+        InstallResult result;
+        int renameReports9x; /* reports of a failed final rename, 95/98 family */
+    } cases[] = {
+        { "complete", "complete", HOLD_NOTHING, 0, 0 },
+        { "source missing", "missing-first", HOLD_NOTHING, IR_CANNOTREADSRC, 0 },
+        /* The service expands what it is given and calls it a success. */
+        { "compressed data corrupt", "corrupt", HOLD_NOTHING, 0, 0 },
+        /* 95/98: the target cannot be probed, so it is installed under a
+           temporary name that cannot be renamed onto the open file. */
+        { "destination open without sharing", "complete", HOLD_OPEN, IR_OTHER, 1 },
+        { "destination read-only", "complete", HOLD_READONLY, IR_OTHER, 0 },
+    };
+    for (const auto &c : cases) {
+        RemoveInstalled();
+        HANDLE held = PrepareDestination(c.hold);
+        InstallResult result = InstallFile(Medium(c.medium, "Riredud.e#e").c_str(),
+                                           WinPath("Riredud.exe").c_str(), TRUE);
+        Sleep(300); /* lets the box answerer finish */
+        std::vector<std::string> reports = harness::AnsweredBoxes();
+        printf("InstallFile, %s: result 0x%lx, message %u, reports %u\n", c.name,
+               (unsigned long)result, result ? MessageIdForResult(result) : 0,
+               (unsigned)reports.size());
+        EXPECT_EQ_INT(result, c.result);
+        EXPECT_EQ_INT(reports.size(), fWin9x ? c.renameReports9x : 0);
+        for (const std::string &report : reports)
+            EXPECT_TRUE(report.find("Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );") !=
+                        std::string::npos);
+        EXPECT_TRUE(!TempNamesLeft());
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+    }
+    RemoveInstalled();
+}
+
+/* What a user sees of one run of the real Setup.exe, and what it started. */
+struct Run {
+    long exitCode = -1;
+    std::vector<std::string> errorBoxes, assertReports;
+    std::string setupCommandLine;
+    std::vector<std::string> added; /* files that appeared in the Windows directory */
+};
+
+static std::string ReportPath(void)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "standin-report.txt";
+}
+
+static std::string ReportedCommandLine(void)
+{
+    std::string report = Contents(ReportPath());
+    size_t start = report.find("cmdline=");
+    if (start == std::string::npos)
+        return "";
+    start += 8;
+    return report.substr(start, report.find('\n', start) - start);
+}
+
+static Run RunSetup(const char *medium, bool expectLaunch)
+{
+    Run run;
+    PROCESS_INFORMATION pi;
+    DirWatch watch;
+
+    DeleteFileA(ReportPath().c_str());
+    watch.Start();
+    if (!harness::Start("\"" + Medium(medium, "Setup.exe") + "\"", &pi))
+        return run;
+    DWORD started = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
+        HWND box = harness::FindProcessWindow(pi.dwProcessId, "Setup Error");
+        if (box) {
+            run.errorBoxes.push_back(harness::BoxText(box));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        box = harness::FindProcessWindow(pi.dwProcessId, "Assertion Failure!");
+        if (box) {
+            run.assertReports.push_back(harness::BoxText(box));
+            PostMessageA(box, WM_COMMAND, IDYES, 0);
+        }
+        while (box && IsWindow(box))
+            Sleep(20);
+    }
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    run.exitCode = (long)code;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    /* A started stand-in writes its report at once and closes itself soon. */
+    for (DWORD t = GetTickCount(); expectLaunch && GetTickCount() - t < 10000; Sleep(100))
+        if (!ReportedCommandLine().empty() && !FindWindowA("QVInstallWin", NULL))
+            break;
+    run.setupCommandLine = ReportedCommandLine();
+    watch.Collect();
+    run.added = watch.added;
+    return run;
+}
+
+static std::string Message(UINT id)
+{
+    for (const auto &s : expectedStrings)
+        if (s.id == id)
+            return s.text;
+    return "";
+}
+
+static void CompleteMedium(void)
+{
+    RemoveInstalled();
+    Run run = RunSetup("complete", true);
+
+    EXPECT_EQ_INT(run.exitCode, 1);
+    EXPECT_TRUE(run.errorBoxes.empty());
+    EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
+    EXPECT_TRUE(Contents(WinPath("Setup.inf")) == Contents(Medium("originals", "Setup.inf")));
+    std::string mediumDir = harness::Sibling("media\\complete");
+    EXPECT_EQ_STR(run.setupCommandLine, WinPath("Riredud.exe") + " -S \"" + mediumDir + "\"");
+    /* The 95/98 family installs under names the platform makes from "kwi". */
+    bool sawTemp = false;
+    for (const std::string &name : run.added) {
+        printf("  appeared: %s\n", name.c_str());
+        sawTemp = sawTemp || _strnicmp(name.c_str(), "kwi", 3) == 0;
+    }
+    EXPECT_TRUE(sawTemp == fWin9x);
+    EXPECT_TRUE(!TempNamesLeft());
+}
+
+/* Every error box a user can meet for real, and the disk afterwards. */
+static void FailingMedia(void)
+{
+    static const struct {
+        const char *name, *medium;
+        Hold hold;
+        bool oldInfPresent;
+        UINT message; /* 0: no box */
+        int renameReports9x;
+        bool riredudLeft, infLeft;
+    } cases[] = {
+        { "first file missing", "missing-first", HOLD_NOTHING, true, IDS_READ_ERROR, 0, false,
+          false },
+        { "second file missing", "missing-second", HOLD_NOTHING, false, IDS_READ_ERROR, 0, false,
+          false },
+        /* The service reports success; the garbled program is installed. */
+        { "compressed data corrupt", "corrupt", HOLD_NOTHING, false, 0, 0, true, true },
+        /* The open file cannot be deleted by the clean-up either. */
+        { "destination in use", "complete", HOLD_OPEN, true, IDS_EXPAND_ERROR, 1, true, false },
+        { "destination read-only", "complete", HOLD_READONLY, true, IDS_EXPAND_ERROR, 0, true,
+          false },
+    };
+    for (const auto &c : cases) {
+        printf("Setup.exe, %s\n", c.name);
+        RemoveInstalled();
+        if (c.oldInfPresent) {
+            HANDLE h = CreateFileA(WinPath("Setup.inf").c_str(), GENERIC_WRITE, 0, NULL,
+                                   CREATE_ALWAYS, 0, NULL);
+            CloseHandle(h);
+        }
+        HANDLE held = PrepareDestination(c.hold);
+        Run run = RunSetup(c.medium, false);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+
+        EXPECT_EQ_INT(run.exitCode, 1);
+        EXPECT_EQ_INT(run.errorBoxes.size(), c.message ? 1 : 0);
+        if (c.message && !run.errorBoxes.empty())
+            EXPECT_EQ_STR(run.errorBoxes[0], Message(c.message));
+        EXPECT_EQ_INT(run.assertReports.size(), fWin9x ? c.renameReports9x : 0);
+        EXPECT_TRUE(Exists(WinPath("Riredud.exe")) == c.riredudLeft);
+        EXPECT_TRUE(Exists(WinPath("Setup.inf")) == c.infLeft);
+        EXPECT_TRUE(!TempNamesLeft());
+        if (c.message)
+            EXPECT_TRUE(run.setupCommandLine.empty());
+    }
+    RemoveInstalled();
+}
+
+int main(void)
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    fWin9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    GetWindowsDirectoryA(szWinDir, MAX_PATH);
+    printf("platform %lu (%s), Windows directory %s\n", (unsigned long)version.dwPlatformId,
+           fWin9x ? "95/98 family" : "NT family", szWinDir);
+    SetResourceModule(GetModuleHandleA(NULL));
+    harness::AnswerBoxes("Assertion Failure!", IDYES);
+
+    std::string report = "STANDIN_REPORT=" + ReportPath();
+    putenv(report.c_str());
+    putenv("STANDIN_CLOSE_MS=300");
+
+    InstallFileFaults();
+    CompleteMedium();
+    FailingMedia();
+    return harness::Finish();
+}
