@@ -124,13 +124,17 @@ std::string BoxText(HWND box)
     return text;
 }
 
-bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags)
+bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags, WORD show)
 {
     STARTUPINFOA si;
     char line[32768];
 
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
+    if (show != NO_SHOW) {
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = show;
+    }
     lstrcpynA(line, cmdLine.c_str(), sizeof line);
     return CreateProcessA(NULL, line, NULL, NULL, FALSE, flags, NULL, NULL, &si, pi) != 0;
 }

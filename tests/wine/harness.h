@@ -34,8 +34,11 @@ std::string BoxText(HWND box);
 
 std::string WindowText(HWND hwnd);
 
-/* Starts cmdLine; the process and thread handles are the caller's. */
-bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0);
+/* Starts cmdLine, with show as its show command unless it is NO_SHOW; the
+   process and thread handles are the caller's. */
+#define NO_SHOW 0xFFFF
+bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0,
+           WORD show = NO_SHOW);
 
 /* Waits up to timeoutMs for the process to end, handling this thread's
    messages; returns its exit code, or -1 after a time-out (the process is

@@ -1,0 +1,127 @@
+/*
+ * The bootstrap's arguments reach the setup program exactly, and -wait
+ * really waits: the real Setup.exe runs from a real medium whose setup
+ * program is the stand-in, which reports the command line it received, its
+ * priority class, its parent's and its show command.
+ */
+#include "harness.h"
+
+#include <map>
+
+static std::string TempFile(const char *name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + name;
+}
+
+static std::map<std::string, std::string> ReadReport(void)
+{
+    std::map<std::string, std::string> report;
+    char line[40000];
+    FILE *f = fopen(TempFile("standin-report.txt").c_str(), "rb");
+    if (!f)
+        return report;
+    while (fgets(line, sizeof line, f)) {
+        std::string text = line;
+        size_t eq = text.find('=');
+        if (eq != std::string::npos && text.back() == '\n')
+            report[text.substr(0, eq)] = text.substr(eq + 1, text.size() - eq - 2);
+    }
+    fclose(f);
+    return report;
+}
+
+struct Launch {
+    long exitCode = -1;
+    bool setupGoneAtExit = false; /* the setup program had ended when the bootstrap did */
+    bool setupRanAfterExit = false;
+    bool errorBox = false;
+    std::map<std::string, std::string> report;
+};
+
+static Launch RunBootstrap(const char *medium, const std::string &args, WORD show)
+{
+    Launch launch;
+    PROCESS_INFORMATION pi;
+
+    DeleteFileA(TempFile("standin-report.txt").c_str());
+    std::string cmd = "\"" + harness::Sibling("media\\") + medium + "\\Setup.exe\"" + args;
+    if (!harness::Start(cmd, &pi, 0, show))
+        return launch;
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - start < 30000)
+        launch.errorBox = launch.errorBox || harness::FindProcessWindow(pi.dwProcessId, "Setup Error");
+    launch.setupGoneAtExit = FindWindowA("QVInstallWin", NULL) == NULL &&
+                             GetFileAttributesA(TempFile("standin-report.txt").c_str()) !=
+                                 INVALID_FILE_ATTRIBUTES;
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    launch.exitCode = (long)code;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    /* Without waiting, the stand-in shows up after the bootstrap is gone. */
+    for (DWORD t = GetTickCount(); GetTickCount() - t < 10000; Sleep(50)) {
+        if (FindWindowA("QVInstallWin", NULL))
+            launch.setupRanAfterExit = true;
+        if (!FindWindowA("QVInstallWin", NULL) && !ReadReport().empty())
+            break;
+        if (strcmp(medium, "not-a-program") == 0 && GetTickCount() - t > 1000)
+            break;
+    }
+    launch.report = ReadReport();
+    return launch;
+}
+
+int main(void)
+{
+    static const struct {
+        const char *args, *appended;
+        bool wait;
+    } cases[] = {
+        { "", "", false },
+        { " /s -wait C:\\Temp", " /s \"C:\\Temp\"", true },
+        { " -WAIT /Wait -wait", "", true },
+        { " \"C:\\My Files\"", " \"C:\\My Files\"", false },
+        { " \"-dir=C:\\My Files\"", " -dir=C:\\My Files", false },
+        { " \"\"", " ", false },
+        { " a\\\"b", " \"a\"b\"", false },
+        { " \\\"x", " \"x", false },
+        { " -S other", " -S \"other\"", false },
+    };
+    char winDir[MAX_PATH];
+    GetWindowsDirectoryA(winDir, MAX_PATH);
+    std::string prefix = std::string(winDir) + "\\Riredud.exe -S \"" +
+                         harness::Sibling("media\\complete") + "\"";
+    std::string reportVar = "STANDIN_REPORT=" + TempFile("standin-report.txt");
+    putenv(reportVar.c_str());
+    putenv("STANDIN_EXIT=3");
+
+    for (const auto &c : cases) {
+        printf("arguments:%s\n", harness::Quote(c.args).c_str());
+        putenv(c.wait ? "STANDIN_CLOSE_MS=1500" : "STANDIN_CLOSE_MS=300");
+        Launch launch = RunBootstrap("complete", c.args, SW_SHOWMINNOACTIVE);
+
+        EXPECT_EQ_INT(launch.exitCode, 1);
+        EXPECT_EQ_STR(launch.report["cmdline"], prefix + c.appended);
+        if (c.wait) {
+            /* Ended after the stand-in, which ran normally while it idled. */
+            EXPECT_TRUE(launch.setupGoneAtExit);
+            EXPECT_TRUE(!launch.setupRanAfterExit);
+            EXPECT_EQ_STR(launch.report["priority"], "0x20");
+            EXPECT_EQ_STR(launch.report["parent_priority"], "0x40");
+            EXPECT_EQ_STR(launch.report["show"], "none");
+        } else {
+            EXPECT_TRUE(launch.setupRanAfterExit);
+            EXPECT_EQ_STR(launch.report["show"], "7"); /* the bootstrap's own */
+        }
+    }
+
+    printf("-wait with a setup program that cannot start\n");
+    Launch launch = RunBootstrap("not-a-program", " -wait", SW_SHOWNORMAL);
+    EXPECT_EQ_INT(launch.exitCode, 1);
+    EXPECT_TRUE(!launch.errorBox);
+    EXPECT_TRUE(launch.report.empty());
+    return harness::Finish();
+}
