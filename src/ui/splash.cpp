@@ -2,8 +2,9 @@
  * splash.cpp - the splash window.
  *
  * A modeless dialog from the resources, centred on the screen when it is
- * created.  The program runs no message loop: the dialog is shown by its
- * creation and left alone until HideSplash destroys it.
+ * created.  The program runs no message loop, so nothing would ever paint
+ * the dialog's text: ShowSplash paints it once, and then the window is left
+ * alone until HideSplash destroys it.
  */
 #include "ui/splash.h"
 #include "resource.h"
@@ -45,6 +46,8 @@ void ShowSplash(void)
     /* Without a splash the run simply goes on; HideSplash then does nothing. */
     hSplash = CreateDialogParamA(GetResourceModule(IDD_SPLASH), MAKEINTRESOURCEA(IDD_SPLASH),
                                  owner, SplashDlgProc, 0);
+    if (hSplash != NULL)
+        UpdateWindow(hSplash);
 }
 
 void HideSplash(void)

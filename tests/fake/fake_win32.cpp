@@ -381,6 +381,12 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
+BOOL WINAPI UpdateWindow(HWND hWnd)
+{
+    fake::Log("UpdateWindow", (void *)hWnd);
+    return TRUE;
+}
+
 HWND WINAPI GetFocus(void)
 {
     fake::Log("GetFocus");

@@ -195,6 +195,7 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd);
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                DLGPROC lpDialogFunc, LPARAM dwInitParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
+BOOL WINAPI UpdateWindow(HWND hWnd);
 HWND WINAPI GetFocus(void);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 HWND WINAPI GetDesktopWindow(void);

@@ -31,7 +31,7 @@ TEST(CenterRect, CentresOnTheOuterRectangle)
 
 class SplashTest : public FakeTest {};
 
-TEST_F(SplashTest, ShowCreatesDialog100OwnedByTheFocusAndCentresItBeforeReturning)
+TEST_F(SplashTest, ShowCreatesDialog100OwnedByTheFocusCentresAndPaintsIt)
 {
     fake::state.focus = (HWND)0x42;
     fake::state.dialogRect = { 7, 9, 307, 109 };
@@ -39,9 +39,10 @@ TEST_F(SplashTest, ShowCreatesDialog100OwnedByTheFocusAndCentresItBeforeReturnin
     ShowSplash();
 
     EXPECT_EQ(hSplash, fake::state.dialog);
-    EXPECT_THAT(fake::CallsNamed({ "GetFocus", "CreateDialogParamA", "MoveWindow" }),
+    EXPECT_THAT(fake::CallsNamed({ "GetFocus", "CreateDialogParamA", "MoveWindow",
+                                   "UpdateWindow" }),
                 ElementsAre("GetFocus()", "CreateDialogParamA(0x400000,100,0x42,0)",
-                            "MoveWindow(0x5100,170,190,300,100,0)"));
+                            "MoveWindow(0x5100,170,190,300,100,0)", "UpdateWindow(0x5100)"));
 }
 
 TEST_F(SplashTest, HideDestroysOnceAndForgetsTheWindow)
@@ -61,7 +62,7 @@ TEST_F(SplashTest, WithoutADialogHideDoesNothing)
     HideSplash();
 
     EXPECT_EQ(hSplash, (HWND)NULL);
-    EXPECT_THAT(fake::CallsNamed({ "DestroyWindow" }), IsEmpty());
+    EXPECT_THAT(fake::CallsNamed({ "DestroyWindow", "UpdateWindow" }), IsEmpty());
 }
 
 TEST_F(SplashTest, OnlyInitDialogIsHandled)

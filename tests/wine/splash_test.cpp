@@ -31,6 +31,10 @@ int main(void)
     EXPECT_EQ_INT(rcDlg.left, floor((rcScreen.left + rcScreen.right - width) / 2.0));
     EXPECT_EQ_INT(rcDlg.top, floor((rcScreen.top + rcScreen.bottom - height) / 2.0));
 
+    /* The program pumps no messages: everything must be painted already. */
+    EXPECT_TRUE(!GetUpdateRect(shown, NULL, FALSE));
+    EXPECT_TRUE(!GetUpdateRect(GetDlgItem(shown, 101), NULL, FALSE));
+
     GetDlgItemTextA(shown, 101, text, sizeof text);
     EXPECT_EQ_STR(text, SPLASH_TEXT);
     LONG style = GetWindowLongA(shown, GWL_STYLE);
