@@ -9,6 +9,35 @@ namespace harness {
 
 static int passed, failed;
 
+/* Saves the screen as a bitmap file beside the test program, so that a red
+   run can be seen and not only read. */
+static void SaveScreen(const std::string &path)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(NULL), mem = CreateCompatibleDC(screen);
+    BITMAPINFOHEADER info = { sizeof info, width, height, 1, 24, BI_RGB };
+    DWORD rowBytes = ((DWORD)width * 3 + 3) & ~3u, bytes = rowBytes * (DWORD)height;
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO *)&info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+
+    BITMAPFILEHEADER header = { 0x4D42, (DWORD)(sizeof(BITMAPFILEHEADER) + sizeof info + bytes), 0, 0,
+                                (DWORD)(sizeof(BITMAPFILEHEADER) + sizeof info) };
+    FILE *f = fopen(path.c_str(), "wb");
+    if (f) {
+        fwrite(&header, sizeof header, 1, f);
+        fwrite(&info, sizeof info, 1, f);
+        fwrite(bits, 1, bytes, f);
+        fclose(f);
+    }
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(NULL, screen);
+}
+
 void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail)
 {
     if (ok) {
@@ -16,7 +45,12 @@ void Expect(bool ok, const char *what, const char *file, int line, const std::st
         return;
     }
     failed++;
-    printf("%s:%d: FAILED: %s%s\n", file, line, what, detail.c_str());
+    char name[MAX_PATH];
+    GetModuleFileNameA(NULL, name, MAX_PATH);
+    std::string shot = std::string(name) + "-failure-" + std::to_string(failed) + "-line" +
+                       std::to_string(line) + ".bmp";
+    SaveScreen(shot);
+    printf("%s:%d: FAILED: %s%s\n  screen: %s\n", file, line, what, detail.c_str(), shot.c_str());
     fflush(stdout);
 }
 

@@ -179,10 +179,46 @@ static void InstallFileFaults(void)
 /* What a user sees of one run of the real Setup.exe, and what it started. */
 struct Run {
     long exitCode = -1;
+    bool splashSeen = false, splashCentred = false;
+    std::string splashText;
     std::vector<std::string> errorBoxes, assertReports;
     std::string setupCommandLine;
     std::vector<std::string> added; /* files that appeared in the Windows directory */
 };
+
+/* The splash window is the bootstrap's captionless window.  Its thread pumps
+   no messages, so it is read without sending it any. */
+static void WatchSplash(DWORD pid, Run *run)
+{
+    RECT rc, screen;
+    char text[256] = "";
+    HWND splash = harness::FindProcessWindow(pid, "");
+
+    if (!splash || !GetDlgItem(splash, 101))
+        return;
+    run->splashSeen = true;
+    GetWindowTextA(GetDlgItem(splash, 101), text, sizeof text);
+    run->splashText = text;
+    GetWindowRect(splash, &rc);
+    GetWindowRect(GetDesktopWindow(), &screen);
+    long width = rc.right - rc.left, height = rc.bottom - rc.top;
+    long dx = (screen.right - screen.left) - width, dy = (screen.bottom - screen.top) - height;
+    run->splashCentred = rc.left - screen.left == dx / 2 + (dx < 0 && dx % 2 ? -1 : 0) &&
+                         rc.top - screen.top == dy / 2 + (dy < 0 && dy % 2 ? -1 : 0);
+}
+
+/* Reads and answers a box of process pid with this caption, if one is up,
+   and waits until it is gone. */
+static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
+{
+    HWND box = harness::FindProcessWindow(pid, caption);
+    if (!box)
+        return;
+    texts->push_back(harness::BoxText(box));
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    while (IsWindow(box))
+        Sleep(10);
+}
 
 static std::string ReportPath(void)
 {
@@ -212,19 +248,11 @@ static Run RunSetup(const char *medium, bool expectLaunch)
     if (!harness::Start("\"" + Medium(medium, "Setup.exe") + "\"", &pi))
         return run;
     DWORD started = GetTickCount();
-    while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
-        HWND box = harness::FindProcessWindow(pi.dwProcessId, "Setup Error");
-        if (box) {
-            run.errorBoxes.push_back(harness::BoxText(box));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        box = harness::FindProcessWindow(pi.dwProcessId, "Assertion Failure!");
-        if (box) {
-            run.assertReports.push_back(harness::BoxText(box));
-            PostMessageA(box, WM_COMMAND, IDYES, 0);
-        }
-        while (box && IsWindow(box))
-            Sleep(20);
+    while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
+        if (!run.splashSeen)
+            WatchSplash(pi.dwProcessId, &run);
+        AnswerBox(pi.dwProcessId, "Setup Error", IDOK, &run.errorBoxes);
+        AnswerBox(pi.dwProcessId, "Assertion Failure!", IDYES, &run.assertReports);
     }
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
@@ -257,6 +285,9 @@ static void CompleteMedium(void)
 
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(run.errorBoxes.empty());
+    EXPECT_TRUE(run.splashSeen);
+    EXPECT_TRUE(run.splashCentred);
+    EXPECT_EQ_STR(run.splashText, SPLASH_TEXT);
     EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
     EXPECT_TRUE(Contents(WinPath("Setup.inf")) == Contents(Medium("originals", "Setup.inf")));
     std::string mediumDir = harness::Sibling("media\\complete");

@@ -40,13 +40,15 @@ struct Launch {
     std::map<std::string, std::string> report;
 };
 
+/* Runs Setup.exe of a medium folder, or X:\Setup.exe when medium is "X:". */
 static Launch RunBootstrap(const char *medium, const std::string &args, WORD show)
 {
     Launch launch;
     PROCESS_INFORMATION pi;
 
     DeleteFileA(TempFile("standin-report.txt").c_str());
-    std::string cmd = "\"" + harness::Sibling("media\\") + medium + "\\Setup.exe\"" + args;
+    std::string folder = strcmp(medium, "X:") == 0 ? "X:" : harness::Sibling("media\\") + medium;
+    std::string cmd = "\"" + folder + "\\Setup.exe\"" + args;
     if (!harness::Start(cmd, &pi, 0, show))
         return launch;
     DWORD start = GetTickCount();
@@ -117,6 +119,14 @@ int main(void)
             EXPECT_EQ_STR(launch.report["show"], "7"); /* the bootstrap's own */
         }
     }
+
+    /* A medium at the root of a drive (X: is the complete medium, mapped by
+       the test fixture) is handed over as "X:". */
+    printf("bootstrap at the root of drive X:\n");
+    putenv("STANDIN_CLOSE_MS=300");
+    Launch root = RunBootstrap("X:", "", SW_SHOWNORMAL);
+    EXPECT_EQ_INT(root.exitCode, 1);
+    EXPECT_EQ_STR(root.report["cmdline"], std::string(winDir) + "\\Riredud.exe -S \"X:\"");
 
     printf("-wait with a setup program that cannot start\n");
     Launch launch = RunBootstrap("not-a-program", " -wait", SW_SHOWNORMAL);

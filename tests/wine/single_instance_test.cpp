@@ -38,7 +38,7 @@ int main(void)
     EXPECT_TRUE(GetForegroundWindow() == other);
 
     PROCESS_INFORMATION pi;
-    EXPECT_TRUE(harness::Start("\"" + harness::Sibling("Setup.exe") + "\"", &pi));
+    EXPECT_TRUE(harness::Start("\"" + harness::Sibling("media\\complete\\Setup.exe") + "\"", &pi));
     /* Nothing of the bootstrap may appear while it runs. */
     HWND shown = harness::WaitForProcessWindow(pi.dwProcessId, NULL, 1500);
     long exitCode = harness::WaitForExit(pi.hProcess, 20000);
