@@ -15,13 +15,21 @@
 #  endif
 #  include <windows.h>
 #  include <winver.h>
+/* The version service is loaded from the system directory (sysdll.cpp). */
+DWORD WINAPI SysVerFindFileA(DWORD uFlags, LPSTR szFileName, LPSTR szWinDir, LPSTR szAppDir,
+                             LPSTR szCurDir, PUINT lpuCurDirLen, LPSTR szDestDir,
+                             PUINT lpuDestDirLen);
+DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
+                                LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
+                                PUINT lpuTmpFileLen);
+#  define VerFindFileA SysVerFindFileA
+#  define VerInstallFileA SysVerInstallFileA
 #else
 #  include "fake_win32.h"
 #endif
 
 #include <stdarg.h>
 #include <stddef.h>
-#include <stdio.h>
 #include <string.h>
 
 /* Number of elements of a fixed array. */

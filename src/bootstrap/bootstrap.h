@@ -5,6 +5,7 @@
 #define BOOTSTRAP_BOOTSTRAP_H
 
 #include "platform.h"
+#include "ui/messages.h"
 
 /* The setup program's main window; when one exists the bootstrap only
    brings it forward. */
@@ -14,6 +15,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
 /* Deletes path when the file exists; the outcome is not examined. */
 void DeleteIfExists(LPCSTR path);
+
+/* A loaded message (at most 500 characters) with the Windows directory in
+   place of its %s: always fits. */
+#define ERROR_TEXT_CCH (MESSAGE_CCH + MAX_PATH)
+
+/* Formats message idMessage with the Windows directory into szText, which
+   has room for ERROR_TEXT_CCH characters. */
+void FormatErrorMessage(LPSTR szText, UINT idMessage, LPCSTR szWinDir);
 
 /* Builds the setup command line into cmdLine (CMDLINE_CCH characters) and
    appends the passed arguments.  Returns FALSE when they do not all fit;

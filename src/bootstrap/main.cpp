@@ -25,10 +25,6 @@ static const struct {
     { "Setup.i#f", "Setup.inf" },
 };
 
-/* A loaded message (at most 500 characters) with the Windows directory in
-   place of its %s: always fits. */
-#define ERROR_TEXT_CCH (MESSAGE_CCH + MAX_PATH)
-
 void DeleteIfExists(LPCSTR path)
 {
     OFSTRUCT of;
@@ -98,12 +94,17 @@ static void RemoveInstalledFiles(LPCSTR szWinDir)
             DeleteIfExists(szDestPath);
 }
 
+void FormatErrorMessage(LPSTR szText, UINT idMessage, LPCSTR szWinDir)
+{
+    /* Copied out of szMessage, which ShowSetupError reuses for its caption. */
+    FormatBounded(szText, ERROR_TEXT_CCH, LoadMessage(idMessage), szWinDir);
+}
+
 static void ReportFailure(UINT idMessage, LPCSTR szWinDir)
 {
     char szText[ERROR_TEXT_CCH];
 
-    /* Copied out of szMessage, which ShowSetupError reuses for its caption. */
-    FormatBounded(szText, NElems(szText), LoadMessage(idMessage), szWinDir);
+    FormatErrorMessage(szText, idMessage, szWinDir);
     ShowSetupError(szText);
 }
 

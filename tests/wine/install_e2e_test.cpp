@@ -302,6 +302,24 @@ static void CompleteMedium(void)
     EXPECT_TRUE(!TempNamesLeft());
 }
 
+/* The installation of a bootstrap with a VERSION.DLL planted beside it goes
+   through the system's service, even where DLLs beside a program are
+   preferred to the system's (as Windows does; Wine is told so here). */
+static void PlantedVersionDll(void)
+{
+    RemoveInstalled();
+    DeleteFileA(WinPath("planted-version-dll-was-called.txt").c_str());
+    putenv("WINEDLLOVERRIDES=version=n,b");
+    Run run = RunSetup("planted", true);
+    putenv("WINEDLLOVERRIDES=");
+
+    EXPECT_EQ_INT(run.exitCode, 1);
+    EXPECT_TRUE(run.errorBoxes.empty());
+    EXPECT_TRUE(!Exists(WinPath("planted-version-dll-was-called.txt")));
+    EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
+    RemoveInstalled();
+}
+
 /* Every error box a user can meet for real, and the disk afterwards. */
 static void FailingMedia(void)
 {
@@ -369,6 +387,7 @@ int main(void)
 
     InstallFileFaults();
     CompleteMedium();
+    PlantedVersionDll();
     FailingMedia();
     return harness::Finish();
 }

@@ -1,0 +1,32 @@
+/*
+ * startup.cpp - the program's own start-up, in place of a C runtime's.
+ *
+ * The program needs nothing of a runtime but its start: without one it
+ * imports only KERNEL32 and USER32, which every 32-bit Windows has (not
+ * every release of the 95 family ships MSVCRT.DLL), and stays small.
+ *
+ * It does what a runtime's start-up does for a GUI program: WinMain gets
+ * the module handle, no previous instance, the command line behind the
+ * program name, and the show command of the start-up record (or
+ * SW_SHOWDEFAULT); its result is the exit code.  The arguments are split
+ * from GetCommandLineA where they are used (see launcher.cpp).
+ */
+#include "bootstrap/bootstrap.h"
+#include "bootstrap/launcher.h"
+
+extern "C" void WinMainCRTStartup(void)
+{
+    STARTUPINFOA startup;
+    LPSTR cmdLine = (LPSTR)SkipProgramName(GetCommandLineA());
+    int nCmdShow = SW_SHOWDEFAULT;
+
+    while (*cmdLine == ' ' || *cmdLine == '\t')
+        cmdLine++;
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+    GetStartupInfoA(&startup);
+    if (startup.dwFlags & STARTF_USESHOWWINDOW)
+        nCmdShow = startup.wShowWindow;
+
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, cmdLine, nCmdShow));
+}
