@@ -142,12 +142,3 @@ TEST_F(AssertionTest, ReportLeavesTheSharedMessageAlone)
     AssertFailed("x", "stub", 1);
     EXPECT_STREQ(szMessage, fake::state.strings[IDS_UNKNOWN_VERSION].c_str());
 }
-
-TEST_F(AssertionTest, ResourcesComeFromTheStoredModuleWhateverTheId)
-{
-    EXPECT_EQ(GetResourceModule(1), fake::hTestInstance);
-    EXPECT_EQ(GetResourceModule(2049), fake::hTestInstance);
-    char buffer[8];
-    EXPECT_EQ(LoadResString(IDS_SETUP_ERROR, buffer, 8), 7);
-    EXPECT_STREQ(buffer, "Setup E");
-}
