@@ -31,8 +31,7 @@ void DeleteIfExists(LPCSTR path)
 
     if (!FileExists(path))
         return;
-    /* OpenFile cannot take long paths (see FileExists). */
-    if (strlen(path) < OFS_MAXPATHNAME)
+    if (OpenFileCanTake(path))
         OpenFile(path, &of, OF_DELETE);
     else
         DeleteFileA(path);
@@ -71,10 +70,8 @@ static InstallResult InstallFiles(LPCSTR szSrcDir, LPCSTR szWinDir)
     size_t i;
 
     for (i = 0; i < NElems(fileTable) && result == 0; i++) {
-        if (!FormatBounded(szSrcPath, NElems(szSrcPath), "%s\\%s", szSrcDir,
-                           fileTable[i].szSource) ||
-            !FormatBounded(szDestPath, NElems(szDestPath), "%s\\%s", szWinDir,
-                           fileTable[i].szDest))
+        if (!JoinPath(szSrcPath, szSrcDir, fileTable[i].szSource, FALSE) ||
+            !JoinPath(szDestPath, szWinDir, fileTable[i].szDest, FALSE))
             return IR_BUFFTOOSMALL;
         result = InstallFile(szSrcPath, szDestPath, TRUE);
     }
@@ -89,8 +86,7 @@ static void RemoveInstalledFiles(LPCSTR szWinDir)
     size_t i;
 
     for (i = 0; i < NElems(fileTable); i++)
-        if (FormatBounded(szDestPath, NElems(szDestPath), "%s\\%s", szWinDir,
-                          fileTable[i].szDest))
+        if (JoinPath(szDestPath, szWinDir, fileTable[i].szDest, FALSE))
             DeleteIfExists(szDestPath);
 }
 

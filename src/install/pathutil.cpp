@@ -25,14 +25,18 @@ int IsWin9x(void)
     return fPlatformWin9x;
 }
 
+BOOL OpenFileCanTake(LPCSTR path)
+{
+    return strlen(path) < OFS_MAXPATHNAME;
+}
+
 int FileExists(LPCSTR path)
 {
     OFSTRUCT probe;
     DWORD attributes;
 
-    /* OpenFile takes paths of fewer than 128 characters only and calls any
-       longer one absent; those are asked by their attributes. */
-    if (strlen(path) < OFS_MAXPATHNAME)
+    /* Longer paths are asked by their attributes. */
+    if (OpenFileCanTake(path))
         return OpenFile(path, &probe, OF_EXIST) != HFILE_ERROR;
 
     attributes = GetFileAttributesA(path);

@@ -18,6 +18,10 @@ extern int fPlatformWin9x;
 /* 1 on the Windows 95/98 family, else 0.  The platform is asked once. */
 int IsWin9x(void);
 
+/* TRUE when OpenFile can take path: it takes paths of fewer than 128
+   characters only, and calls any longer file absent. */
+BOOL OpenFileCanTake(LPCSTR path);
+
 /* 1 when the file path exists, else 0 (any failure of the probe is 0). */
 int FileExists(LPCSTR path);
 

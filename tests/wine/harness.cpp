@@ -205,6 +205,30 @@ std::string Quote(const std::string &text)
     return out + "\"";
 }
 
+std::string StandinReportPath(void)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "standin-report.txt";
+}
+
+std::map<std::string, std::string> ReadStandinReport(void)
+{
+    std::map<std::string, std::string> report;
+    static char line[40000];
+    FILE *f = fopen(StandinReportPath().c_str(), "rb");
+    if (!f)
+        return report;
+    while (fgets(line, sizeof line, f)) {
+        std::string text = line;
+        size_t eq = text.find('=');
+        if (eq != std::string::npos && text.back() == '\n')
+            report[text.substr(0, eq)] = text.substr(eq + 1, text.size() - eq - 2);
+    }
+    fclose(f);
+    return report;
+}
+
 static const char *answerCaption;
 static int answerWith;
 static std::vector<std::string> answered;

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,12 @@ bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0,
 long WaitForExit(HANDLE process, DWORD timeoutMs);
 
 std::string Quote(const std::string &text);
+
+/* The stand-in setup program's report (sample/standin): the file it is
+   told to write through STANDIN_REPORT, and its key=value lines, empty
+   while there is no report. */
+std::string StandinReportPath(void);
+std::map<std::string, std::string> ReadStandinReport(void);
 
 /* Answers every box with this caption that this process shows, from a
    thread of its own, and keeps the texts it answered. */

@@ -220,30 +220,13 @@ static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<st
         Sleep(10);
 }
 
-static std::string ReportPath(void)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "standin-report.txt";
-}
-
-static std::string ReportedCommandLine(void)
-{
-    std::string report = Contents(ReportPath());
-    size_t start = report.find("cmdline=");
-    if (start == std::string::npos)
-        return "";
-    start += 8;
-    return report.substr(start, report.find('\n', start) - start);
-}
-
 static Run RunSetup(const char *medium, bool expectLaunch)
 {
     Run run;
     PROCESS_INFORMATION pi;
     DirWatch watch;
 
-    DeleteFileA(ReportPath().c_str());
+    DeleteFileA(harness::StandinReportPath().c_str());
     watch.Start();
     if (!harness::Start("\"" + Medium(medium, "Setup.exe") + "\"", &pi))
         return run;
@@ -262,9 +245,9 @@ static Run RunSetup(const char *medium, bool expectLaunch)
 
     /* A started stand-in writes its report at once and closes itself soon. */
     for (DWORD t = GetTickCount(); expectLaunch && GetTickCount() - t < 10000; Sleep(100))
-        if (!ReportedCommandLine().empty() && !FindWindowA("QVInstallWin", NULL))
+        if (!harness::ReadStandinReport()["cmdline"].empty() && !FindWindowA("QVInstallWin", NULL))
             break;
-    run.setupCommandLine = ReportedCommandLine();
+    run.setupCommandLine = harness::ReadStandinReport()["cmdline"];
     watch.Collect();
     run.added = watch.added;
     return run;
@@ -381,7 +364,7 @@ int main(void)
     SetResourceModule(GetModuleHandleA(NULL));
     harness::AnswerBoxes("Assertion Failure!", IDYES);
 
-    std::string report = "STANDIN_REPORT=" + ReportPath();
+    std::string report = "STANDIN_REPORT=" + harness::StandinReportPath();
     putenv(report.c_str());
     putenv("STANDIN_CLOSE_MS=300");
 

@@ -6,31 +6,6 @@
  */
 #include "harness.h"
 
-#include <map>
-
-static std::string TempFile(const char *name)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + name;
-}
-
-static std::map<std::string, std::string> ReadReport(void)
-{
-    std::map<std::string, std::string> report;
-    char line[40000];
-    FILE *f = fopen(TempFile("standin-report.txt").c_str(), "rb");
-    if (!f)
-        return report;
-    while (fgets(line, sizeof line, f)) {
-        std::string text = line;
-        size_t eq = text.find('=');
-        if (eq != std::string::npos && text.back() == '\n')
-            report[text.substr(0, eq)] = text.substr(eq + 1, text.size() - eq - 2);
-    }
-    fclose(f);
-    return report;
-}
 
 struct Launch {
     long exitCode = -1;
@@ -46,7 +21,7 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
     Launch launch;
     PROCESS_INFORMATION pi;
 
-    DeleteFileA(TempFile("standin-report.txt").c_str());
+    DeleteFileA(harness::StandinReportPath().c_str());
     std::string folder = strcmp(medium, "X:") == 0 ? "X:" : harness::Sibling("media\\") + medium;
     std::string cmd = "\"" + folder + "\\Setup.exe\"" + args;
     if (!harness::Start(cmd, &pi, 0, show))
@@ -55,7 +30,7 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
     while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && GetTickCount() - start < 30000)
         launch.errorBox = launch.errorBox || harness::FindProcessWindow(pi.dwProcessId, "Setup Error");
     launch.setupGoneAtExit = FindWindowA("QVInstallWin", NULL) == NULL &&
-                             GetFileAttributesA(TempFile("standin-report.txt").c_str()) !=
+                             GetFileAttributesA(harness::StandinReportPath().c_str()) !=
                                  INVALID_FILE_ATTRIBUTES;
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
@@ -67,12 +42,12 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
     for (DWORD t = GetTickCount(); GetTickCount() - t < 10000; Sleep(50)) {
         if (FindWindowA("QVInstallWin", NULL))
             launch.setupRanAfterExit = true;
-        if (!FindWindowA("QVInstallWin", NULL) && !ReadReport().empty())
+        if (!FindWindowA("QVInstallWin", NULL) && !harness::ReadStandinReport().empty())
             break;
         if (strcmp(medium, "not-a-program") == 0 && GetTickCount() - t > 1000)
             break;
     }
-    launch.report = ReadReport();
+    launch.report = harness::ReadStandinReport();
     return launch;
 }
 
@@ -96,7 +71,7 @@ int main(void)
     GetWindowsDirectoryA(winDir, MAX_PATH);
     std::string prefix = std::string(winDir) + "\\Riredud.exe -S \"" +
                          harness::Sibling("media\\complete") + "\"";
-    std::string reportVar = "STANDIN_REPORT=" + TempFile("standin-report.txt");
+    std::string reportVar = "STANDIN_REPORT=" + harness::StandinReportPath();
     putenv(reportVar.c_str());
     putenv("STANDIN_EXIT=3");
 
