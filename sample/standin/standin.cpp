@@ -7,7 +7,8 @@
  * inherits from the bootstrap, so its command line stays exactly as the
  * bootstrap built it:
  *
- *   STANDIN_REPORT=path   write what it saw to this file (one key=value a line)
+ *   STANDIN_REPORT=path   write what it saw to this file (one key=value a line:
+ *                         cmdline, pid, priority, parent_priority, show)
  *   STANDIN_EXIT=n        end with exit code n (default 0)
  *   STANDIN_CLOSE_MS=n    close the window after n milliseconds (default: stay)
  */
@@ -62,6 +63,7 @@ static void WriteReport(void)
     if (!f)
         return;
     fprintf(f, "cmdline=%s\n", szCmdLine);
+    fprintf(f, "pid=%lu\n", (unsigned long)GetCurrentProcessId());
     fprintf(f, "priority=0x%lx\n", (unsigned long)GetPriorityClass(GetCurrentProcess()));
     fprintf(f, "parent_priority=0x%lx\n", (unsigned long)ParentPriority());
     if (startup.dwFlags & STARTF_USESHOWWINDOW)

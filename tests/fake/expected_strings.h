@@ -41,6 +41,15 @@ static const struct {
       "Do you want to continue?" },
 };
 
+/* The text of string id, or "" for an id without a string. */
+static inline const char *ExpectedString(unsigned id)
+{
+    for (const auto &s : expectedStrings)
+        if (s.id == id)
+            return s.text;
+    return "";
+}
+
 #define EXPECTED_FALLBACK_FORMAT                                                              \
     "File: %s, Line#: %d\n"                                                                   \
     "Assert( %s );\n"                                                                         \

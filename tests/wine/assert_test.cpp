@@ -1,116 +1,109 @@
 /*
- * The real assertion report, seen from outside: a debugger starts a program
- * that raises it, reads the debug output, answers the box Yes or No, and
- * sees the program go on or end with exit code 1.
+ * The assertion report of the shipped program, seen from outside.  A
+ * debugger runs the real Setup.exe from a complete medium and makes one
+ * system call that a check guards fail for real (the call returns the
+ * failure at once); it reads the report from the debug output, reads the
+ * box, answers it Yes or No, and sees the program go on or end.
  */
+#include "debugger.h"
 #include "harness.h"
 
 #include "expected_strings.h"
 
-static const char expectedReport[] =
-    "File: stub, Line#: 447\n"
-    "Assert( szSourceFile );\n"
-    "Please note this information and contact Varnik (" SUPPORT_ADDRESS ").\n"
-    "\n"
-    "Do you want to continue?";
-
 struct Seen {
-    std::string debugOutput, boxText, caption;
-    bool yesNo = false, topmost = false;
-    long exitCode = -1;
+    std::string boxText, caption;
+    bool yesNo = false, topmost = false, answered = false;
 };
 
-static void ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO &info, Seen *seen)
+/* Reads and answers the report box of process pid, once. */
+static void AnswerReport(DWORD pid, int answer, Seen *seen)
 {
-    char text[4096] = "";
-    SIZE_T got = 0, len = info.nDebugStringLength;
-    if (len > sizeof text - 1)
-        len = sizeof text - 1;
-    ReadProcessMemory(process, info.lpDebugStringData, text, len, &got);
-    text[got] = '\0';
-    seen->debugOutput += text;
+    HWND box = seen->answered ? NULL : harness::FindProcessWindow(pid, "Assertion Failure!");
+    if (!box)
+        return;
+    seen->boxText = harness::BoxText(box);
+    if (seen->boxText.empty())
+        return; /* not filled in yet: read it again next time */
+    seen->caption = harness::WindowText(box);
+    seen->yesNo = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK);
+    seen->topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    seen->answered = true;
 }
 
-/* Runs the debuggee as its debugger and answers its box with answer. */
-static Seen Debug(int answer)
+static std::string Report(int line, const char *expression)
 {
-    Seen seen;
-    PROCESS_INFORMATION pi;
-    HANDLE process = NULL;
-    bool answered = false;
-    DWORD start = GetTickCount();
-
-    if (!harness::Start(harness::Sibling("assert_debuggee.exe"), &pi, DEBUG_ONLY_THIS_PROCESS))
-        return seen;
-
-    for (;;) {
-        DEBUG_EVENT ev;
-        if (GetTickCount() - start > 30000) {
-            TerminateProcess(pi.hProcess, 99);
-            break;
-        }
-        if (!WaitForDebugEvent(&ev, 100)) {
-            HWND box = answered ? NULL : harness::FindProcessWindow(pi.dwProcessId, NULL);
-            if (box) {
-                seen.caption = harness::WindowText(box);
-                seen.boxText = harness::BoxText(box);
-                seen.yesNo = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) &&
-                             !GetDlgItem(box, IDOK);
-                seen.topmost = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-                PostMessageA(box, WM_COMMAND, answer, 0);
-                answered = true;
-            }
-            continue;
-        }
-        DWORD status = DBG_CONTINUE;
-        switch (ev.dwDebugEventCode) {
-        case CREATE_PROCESS_DEBUG_EVENT:
-            process = ev.u.CreateProcessInfo.hProcess;
-            CloseHandle(ev.u.CreateProcessInfo.hFile);
-            break;
-        case LOAD_DLL_DEBUG_EVENT:
-            CloseHandle(ev.u.LoadDll.hFile);
-            break;
-        case OUTPUT_DEBUG_STRING_EVENT:
-            ReadDebugString(process, ev.u.DebugString, &seen);
-            break;
-        case EXCEPTION_DEBUG_EVENT:
-            if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
-                status = DBG_EXCEPTION_NOT_HANDLED;
-            break;
-        case EXIT_PROCESS_DEBUG_EVENT:
-            seen.exitCode = (long)ev.u.ExitProcess.dwExitCode;
-            break;
-        }
-        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
-        if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
-            break;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return seen;
+    char text[1024];
+    snprintf(text, sizeof text, ExpectedString(IDS_ASSERT_FORMAT), "stub", line, expression);
+    return text;
 }
 
 int main(void)
 {
+    enum After { WAITED, DID_NOT_WAIT, INSTALLED_AND_STARTED };
     static const struct {
-        const char *name;
+        const char *name, *args, *function;
+        int argumentBytes;
+        ULONG_PTR failure;
+        int line;
+        const char *expression;
         int answer;
         long exitCode;
+        After after;
     } cases[] = {
-        { "Yes continues after the check", IDYES, 42 },
-        { "No ends the process with exit code 1", IDNO, 1 },
+        { "priority change fails, Yes goes on and waits", " -wait", "SetPriorityClass", 8, 0, 187,
+          "SetPriorityClass(hStub,0x00000040)", IDYES, 1, WAITED },
+        { "priority change fails, No ends at once", " -wait", "SetPriorityClass", 8, 0, 187,
+          "SetPriorityClass(hStub,0x00000040)", IDNO, 1, DID_NOT_WAIT },
+        { "the wait fails, Yes returns without waiting", " -wait", "WaitForSingleObject", 8,
+          WAIT_FAILED, 193, "WaitForSingleObject() failed!!", IDYES, 1, DID_NOT_WAIT },
+        { "the version query fails, Yes installs with long names", "", "GetVersionExA", 4, 0, 395,
+          "GetVersionExA(&verInfo)", IDYES, 1, INSTALLED_AND_STARTED },
     };
+    harness::ExpectPlatform();
+    std::string report = "STANDIN_REPORT=" + harness::StandinReportPath();
+    putenv(report.c_str());
 
     for (const auto &c : cases) {
         printf("%s\n", c.name);
-        Seen seen = Debug(c.answer);
-        EXPECT_EQ_STR(seen.debugOutput, expectedReport);
-        EXPECT_EQ_STR(seen.boxText, expectedReport);
+        harness::RemoveInstalled();
+        DeleteFileA(harness::StandinReportPath().c_str());
+        /* Long enough to be seen running by a bootstrap that did not wait. */
+        putenv(c.after == WAITED ? "STANDIN_CLOSE_MS=1500" : "STANDIN_CLOSE_MS=20000");
+        Seen seen;
+        std::vector<harness::Breakpoint> breakpoints = {
+            { "kernel32.dll", c.function, c.argumentBytes,
+              [&](harness::Stop &stop) {
+                  harness::Verdict verdict;
+                  if (stop.FromProgram()) {
+                      verdict.fForceReturn = true;
+                      verdict.result = c.failure;
+                      verdict.fDisarm = true;
+                  }
+                  return verdict;
+              } },
+        };
+        std::string cmdLine = harness::QuotedPath(harness::Medium("complete", "Setup.exe")) + c.args;
+        harness::Debuggee run = harness::Debug(
+            cmdLine, breakpoints, [&](DWORD pid) { AnswerReport(pid, c.answer, &seen); });
+        harness::AfterExit after = harness::WatchStandin(true);
+
+        EXPECT_TRUE(run.breakpointsSet);
+        EXPECT_EQ_INT(breakpoints[0].calls > 0, 1);
+        EXPECT_EQ_STR(run.debugOutput, Report(c.line, c.expression));
+        EXPECT_EQ_STR(seen.boxText, Report(c.line, c.expression));
         EXPECT_EQ_STR(seen.caption, "Assertion Failure!");
         EXPECT_TRUE(seen.yesNo);
         EXPECT_TRUE(seen.topmost);
-        EXPECT_EQ_INT(seen.exitCode, c.exitCode);
+        EXPECT_EQ_INT(run.exitCode, c.exitCode);
+        /* The setup program was started in every case; a bootstrap that
+           waited saw it end. */
+        EXPECT_TRUE(!after.report["cmdline"].empty());
+        EXPECT_TRUE(after.runningAfterExit == (c.after != WAITED));
+        if (c.after == INSTALLED_AND_STARTED)
+            EXPECT_TRUE(harness::Contents(harness::WinPath("Riredud.exe")) ==
+                        harness::Contents(harness::Medium("originals", "Riredud.exe")));
     }
+    harness::RemoveInstalled();
     return harness::Finish();
 }

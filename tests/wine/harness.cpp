@@ -4,38 +4,68 @@
 #include "harness.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace harness {
 
 static int passed, failed;
 
-/* Saves the screen as a bitmap file beside the test program, so that a red
-   run can be seen and not only read. */
-static void SaveScreen(const std::string &path)
-{
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(NULL), mem = CreateCompatibleDC(screen);
-    BITMAPINFOHEADER info = { sizeof info, width, height, 1, 24, BI_RGB };
-    DWORD rowBytes = ((DWORD)width * 3 + 3) & ~3u, bytes = rowBytes * (DWORD)height;
-    void *bits = NULL;
-    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO *)&info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
+/* A copy of a screen rectangle: 24-bit rows, bottom-up, each padded to
+   four bytes. */
+struct Capture {
+    BITMAPINFOHEADER info;
+    std::vector<BYTE> bits;
+    DWORD rowBytes;
+};
 
-    BITMAPFILEHEADER header = { 0x4D42, (DWORD)(sizeof(BITMAPFILEHEADER) + sizeof info + bytes), 0, 0,
-                                (DWORD)(sizeof(BITMAPFILEHEADER) + sizeof info) };
-    FILE *f = fopen(path.c_str(), "wb");
-    if (f) {
-        fwrite(&header, sizeof header, 1, f);
-        fwrite(&info, sizeof info, 1, f);
-        fwrite(bits, 1, bytes, f);
-        fclose(f);
-    }
+static Capture CaptureScreen(const RECT &rc)
+{
+    Capture cap;
+    int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    cap.info = { sizeof cap.info, width, height, 1, 24, BI_RGB };
+    cap.rowBytes = ((DWORD)width * 3 + 3) & ~3u;
+    cap.bits.resize((size_t)cap.rowBytes * (size_t)height);
+    HDC screen = GetDC(NULL), mem = CreateCompatibleDC(screen);
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO *)&cap.info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    if (bits)
+        memcpy(cap.bits.data(), bits, cap.bits.size());
     SelectObject(mem, old);
     DeleteObject(bitmap);
     DeleteDC(mem);
     ReleaseDC(NULL, screen);
+    return cap;
+}
+
+void SaveScreen(const std::string &path)
+{
+    RECT rc = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    Capture cap = CaptureScreen(rc);
+    DWORD headers = (DWORD)(sizeof(BITMAPFILEHEADER) + sizeof cap.info);
+    BITMAPFILEHEADER header = { 0x4D42, headers + (DWORD)cap.bits.size(), 0, 0, headers };
+    FILE *f = fopen(path.c_str(), "wb");
+    if (f) {
+        fwrite(&header, sizeof header, 1, f);
+        fwrite(&cap.info, sizeof cap.info, 1, f);
+        fwrite(cap.bits.data(), 1, cap.bits.size(), f);
+        fclose(f);
+    }
+}
+
+long CountDarkPixels(const RECT &rc)
+{
+    Capture cap = CaptureScreen(rc);
+    long dark = 0;
+    for (LONG y = 0; y < cap.info.biHeight; y++)
+        for (LONG x = 0; x < cap.info.biWidth; x++) {
+            const BYTE *p = &cap.bits[(size_t)y * cap.rowBytes + (size_t)x * 3];
+            if (p[0] + p[1] + p[2] < 3 * 128)
+                dark++;
+        }
+    return dark;
 }
 
 void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail)
@@ -65,6 +95,38 @@ void ExpectEqual(long long got, long long expected, const char *what, const char
 {
     Expect(got == expected, what, file, line,
            "\n  got: " + std::to_string(got) + " expected: " + std::to_string(expected));
+}
+
+void ExpectPlatform(void)
+{
+    OSVERSIONINFOA v = {};
+    char winDir[MAX_PATH] = "";
+    v.dwOSVersionInfoSize = sizeof v;
+    GetVersionExA(&v);
+    GetWindowsDirectoryA(winDir, MAX_PATH);
+    std::string seen = std::to_string(v.dwPlatformId) + " " + std::to_string(v.dwMajorVersion) +
+                       "." + std::to_string(v.dwMinorVersion);
+    printf("platform %s (%s family), ANSI code page %u, %d-bit test program, Windows directory %s\n",
+           seen.c_str(), v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? "95/98" : "NT", GetACP(),
+           (int)sizeof(void *) * 8, winDir);
+    const char *expected = getenv("BOOTSTRAP_EXPECT_WINDOWS");
+    if (expected)
+        ExpectEqual(seen, expected, "GetVersionExA: the Windows version of this run", __FILE__,
+                    __LINE__);
+}
+
+bool IsWin9x(void)
+{
+    OSVERSIONINFOA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    GetVersionExA(&v);
+    return v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+bool QuickRun(void)
+{
+    const char *quick = getenv("BOOTSTRAP_QUICK");
+    return quick && strcmp(quick, "1") == 0;
 }
 
 int Finish(void)
@@ -144,7 +206,8 @@ static BOOL CALLBACK VisitChild(HWND child, LPARAM lParam)
     GetClassNameA(child, cls, sizeof cls);
     if (lstrcmpiA(cls, "Static") == 0) {
         char text[4096] = "";
-        SendMessageA(child, WM_GETTEXT, sizeof text, (LPARAM)text);
+        DWORD_PTR got = 0; /* a box that hangs must not hang the test */
+        SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &got);
         if (strlen(text) > longest->size())
             *longest = text;
     }
@@ -205,6 +268,57 @@ std::string Quote(const std::string &text)
     return out + "\"";
 }
 
+std::string QuotedPath(const std::string &path)
+{
+    return "\"" + path + "\"";
+}
+
+std::string WinDir(void)
+{
+    char dir[MAX_PATH] = "";
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return dir;
+}
+
+std::string WinPath(const char *name)
+{
+    return WinDir() + "\\" + name;
+}
+
+std::string Medium(const char *medium, const char *name)
+{
+    return Sibling("media\\") + medium + "\\" + name;
+}
+
+bool Exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Contents(const std::string &path)
+{
+    std::string data;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    char buffer[65536];
+    DWORD got;
+    while (ReadFile(h, buffer, sizeof buffer, &got, NULL) && got)
+        data.append(buffer, got);
+    CloseHandle(h);
+    return data;
+}
+
+void RemoveInstalled(void)
+{
+    static const char *names[] = { "Riredud.exe", "Setup.inf" };
+    for (const char *name : names) {
+        SetFileAttributesA(WinPath(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(WinPath(name).c_str());
+    }
+}
+
 std::string StandinReportPath(void)
 {
     char temp[MAX_PATH];
@@ -227,6 +341,33 @@ std::map<std::string, std::string> ReadStandinReport(void)
     }
     fclose(f);
     return report;
+}
+
+AfterExit WatchStandin(bool fExpectStart, DWORD timeoutMs)
+{
+    AfterExit after;
+    DWORD start = GetTickCount(), limit = fExpectStart ? timeoutMs : 1000;
+    for (bool first = true; after.report["pid"].empty(); first = false) {
+        after.report = ReadStandinReport();
+        if (after.report["pid"].empty()) {
+            /* Not even reported yet: it is still starting. */
+            after.runningAfterExit = after.runningAfterExit || first;
+            if (GetTickCount() - start > limit)
+                return AfterExit();
+            Sleep(20);
+        }
+    }
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                                 strtoul(after.report["pid"].c_str(), NULL, 10));
+    if (process) {
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            after.runningAfterExit = true;
+            TerminateProcess(process, 0);
+        }
+        WaitForSingleObject(process, timeoutMs);
+        CloseHandle(process);
+    }
+    return after;
 }
 
 static const char *answerCaption;

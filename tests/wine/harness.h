@@ -19,6 +19,16 @@ namespace harness {
 void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail);
 int Finish(void);
 
+/* Checks first thing that the platform is the one this run is for:
+   BOOTSTRAP_EXPECT_WINDOWS holds "PLATFORM MAJOR.MINOR" as GetVersionExA
+   reports them (for example "1 4.10" for Windows 98), so that a prefix
+   that fell back to another version fails instead of passing. */
+void ExpectPlatform(void);
+bool IsWin9x(void);
+
+/* BOOTSTRAP_QUICK=1: the run checks only the main cases. */
+bool QuickRun(void);
+
 /* Full path of a program that lies beside this test program. */
 std::string Sibling(const char *name);
 
@@ -46,13 +56,44 @@ bool Start(const std::string &cmdLine, PROCESS_INFORMATION *pi, DWORD flags = 0,
    then ended). */
 long WaitForExit(HANDLE process, DWORD timeoutMs);
 
+/* text with non-printing bytes written as \n, \t, \xNN: for messages. */
 std::string Quote(const std::string &text);
+
+/* path in double quotes, for a command line. */
+std::string QuotedPath(const std::string &path);
+
+/* The Windows directory, a file in it, and a file of a test medium
+   (media\MEDIUM beside the test program). */
+std::string WinDir(void);
+std::string WinPath(const char *name);
+std::string Medium(const char *medium, const char *name);
+
+bool Exists(const std::string &path);
+std::string Contents(const std::string &path); /* "<absent>" when unreadable */
+
+/* Removes Riredud.exe and Setup.inf from the Windows directory. */
+void RemoveInstalled(void);
+
+/* Saves the screen as a bitmap file; counts the pixels of a screen
+   rectangle that are darker than mid-grey. */
+void SaveScreen(const std::string &path);
+long CountDarkPixels(const RECT &rc);
 
 /* The stand-in setup program's report (sample/standin): the file it is
    told to write through STANDIN_REPORT, and its key=value lines, empty
    while there is no report. */
 std::string StandinReportPath(void);
 std::map<std::string, std::string> ReadStandinReport(void);
+
+/* What became of the stand-in, looked at right after the bootstrap ended:
+   waits up to timeoutMs until it has reported (or, when fExpectStart is
+   FALSE, one second for it to report at all), and ends it if it still
+   runs. */
+struct AfterExit {
+    bool runningAfterExit = false; /* it had not ended when the bootstrap did */
+    std::map<std::string, std::string> report;
+};
+AfterExit WatchStandin(bool fExpectStart, DWORD timeoutMs = 10000);
 
 /* Answers every box with this caption that this process shows, from a
    thread of its own, and keeps the texts it answered. */

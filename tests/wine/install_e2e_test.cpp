@@ -12,47 +12,13 @@
 #include "install/install.h"
 #include "ui/assertion.h"
 
-static char szWinDir[MAX_PATH];
+using harness::Contents;
+using harness::Exists;
+using harness::Medium;
+using harness::RemoveInstalled;
+using harness::WinPath;
+
 static bool fWin9x;
-
-static std::string WinPath(const char *name)
-{
-    return std::string(szWinDir) + "\\" + name;
-}
-
-static std::string Medium(const char *medium, const char *name)
-{
-    return harness::Sibling("media\\") + medium + "\\" + name;
-}
-
-static bool Exists(const std::string &path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-static std::string Contents(const std::string &path)
-{
-    std::string data;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                           OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<absent>";
-    char buffer[65536];
-    DWORD got;
-    while (ReadFile(h, buffer, sizeof buffer, &got, NULL) && got)
-        data.append(buffer, got);
-    CloseHandle(h);
-    return data;
-}
-
-static void RemoveInstalled(void)
-{
-    static const char *names[] = { "Riredud.exe", "Setup.inf" };
-    for (const char *name : names) {
-        SetFileAttributesA(WinPath(name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(WinPath(name).c_str());
-    }
-}
 
 /* Names of the files that appear in the Windows directory while it runs. */
 struct DirWatch {
@@ -68,7 +34,7 @@ struct DirWatch {
     }
     void Start()
     {
-        dir = CreateFileA(szWinDir, FILE_LIST_DIRECTORY,
+        dir = CreateFileA(harness::WinDir().c_str(), FILE_LIST_DIRECTORY,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, NULL);
         ov.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
@@ -228,7 +194,7 @@ static Run RunSetup(const char *medium, bool expectLaunch)
 
     DeleteFileA(harness::StandinReportPath().c_str());
     watch.Start();
-    if (!harness::Start("\"" + Medium(medium, "Setup.exe") + "\"", &pi))
+    if (!harness::Start(harness::QuotedPath(Medium(medium, "Setup.exe")), &pi))
         return run;
     DWORD started = GetTickCount();
     while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
@@ -251,14 +217,6 @@ static Run RunSetup(const char *medium, bool expectLaunch)
     watch.Collect();
     run.added = watch.added;
     return run;
-}
-
-static std::string Message(UINT id)
-{
-    for (const auto &s : expectedStrings)
-        if (s.id == id)
-            return s.text;
-    return "";
 }
 
 static void CompleteMedium(void)
@@ -303,8 +261,9 @@ static void PlantedVersionDll(void)
     RemoveInstalled();
 }
 
-/* Every error box a user can meet for real, and the disk afterwards. */
-static void FailingMedia(void)
+/* Every error box a user can meet for real, and the disk afterwards; the
+   first count cases only, when count is not 0. */
+static void FailingMedia(size_t count)
 {
     static const struct {
         const char *name, *medium;
@@ -325,7 +284,8 @@ static void FailingMedia(void)
         { "destination read-only", "complete", HOLD_READONLY, true, IDS_EXPAND_ERROR, 0, true,
           false },
     };
-    for (const auto &c : cases) {
+    for (size_t i = 0; i < NElems(cases) && (count == 0 || i < count); i++) {
+        const auto &c = cases[i];
         printf("Setup.exe, %s\n", c.name);
         RemoveInstalled();
         if (c.oldInfPresent) {
@@ -341,7 +301,7 @@ static void FailingMedia(void)
         EXPECT_EQ_INT(run.exitCode, 1);
         EXPECT_EQ_INT(run.errorBoxes.size(), c.message ? 1 : 0);
         if (c.message && !run.errorBoxes.empty())
-            EXPECT_EQ_STR(run.errorBoxes[0], Message(c.message));
+            EXPECT_EQ_STR(run.errorBoxes[0], ExpectedString(c.message));
         EXPECT_EQ_INT(run.assertReports.size(), fWin9x ? c.renameReports9x : 0);
         EXPECT_TRUE(Exists(WinPath("Riredud.exe")) == c.riredudLeft);
         EXPECT_TRUE(Exists(WinPath("Setup.inf")) == c.infLeft);
@@ -354,13 +314,8 @@ static void FailingMedia(void)
 
 int main(void)
 {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    GetVersionExA(&version);
-    fWin9x = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-    GetWindowsDirectoryA(szWinDir, MAX_PATH);
-    printf("platform %lu (%s), Windows directory %s\n", (unsigned long)version.dwPlatformId,
-           fWin9x ? "95/98 family" : "NT family", szWinDir);
+    harness::ExpectPlatform();
+    fWin9x = harness::IsWin9x();
     SetResourceModule(GetModuleHandleA(NULL));
     harness::AnswerBoxes("Assertion Failure!", IDYES);
 
@@ -368,9 +323,15 @@ int main(void)
     putenv(report.c_str());
     putenv("STANDIN_CLOSE_MS=300");
 
+    if (harness::QuickRun()) {
+        /* Success, and one failure with its box and clean-up. */
+        CompleteMedium();
+        FailingMedia(1);
+        return harness::Finish();
+    }
     InstallFileFaults();
     CompleteMedium();
     PlantedVersionDll();
-    FailingMedia();
+    FailingMedia(0);
     return harness::Finish();
 }

@@ -67,9 +67,9 @@ int main(void)
         { " \\\"x", " \"x", false },
         { " -S other", " -S \"other\"", false },
     };
-    char winDir[MAX_PATH];
-    GetWindowsDirectoryA(winDir, MAX_PATH);
-    std::string prefix = std::string(winDir) + "\\Riredud.exe -S \"" +
+    harness::ExpectPlatform();
+    std::string winDir = harness::WinDir();
+    std::string prefix = winDir + "\\Riredud.exe -S \"" +
                          harness::Sibling("media\\complete") + "\"";
     std::string reportVar = "STANDIN_REPORT=" + harness::StandinReportPath();
     putenv(reportVar.c_str());
@@ -101,7 +101,7 @@ int main(void)
     putenv("STANDIN_CLOSE_MS=300");
     Launch root = RunBootstrap("X:", "", SW_SHOWNORMAL);
     EXPECT_EQ_INT(root.exitCode, 1);
-    EXPECT_EQ_STR(root.report["cmdline"], std::string(winDir) + "\\Riredud.exe -S \"X:\"");
+    EXPECT_EQ_STR(root.report["cmdline"], winDir + "\\Riredud.exe -S \"X:\"");
 
     printf("-wait with a setup program that cannot start\n");
     Launch launch = RunBootstrap("not-a-program", " -wait", SW_SHOWNORMAL);

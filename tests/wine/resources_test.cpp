@@ -1,5 +1,5 @@
 /*
- * The resources of the real program file: strings, dialog 100, icon group 1,
+ * The resources of the program file under test (the one on the media): strings, dialog 100, icon group 1,
  * all in language 1033, read by the platform's own resource functions.
  */
 #include "harness.h"
@@ -124,7 +124,8 @@ static void CheckIcon(HMODULE module)
 
 int main(void)
 {
-    HMODULE module = LoadLibraryExA(harness::Sibling("Setup.exe").c_str(), NULL,
+    harness::ExpectPlatform();
+    HMODULE module = LoadLibraryExA(harness::Medium("complete", "Setup.exe").c_str(), NULL,
                                     LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_TRUE(module != NULL);
     if (module) {

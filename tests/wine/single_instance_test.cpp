@@ -21,24 +21,17 @@ static HWND CreateTopWindow(const char *cls, const char *title)
     return hwnd;
 }
 
-static bool Installed(const char *name)
-{
-    char path[MAX_PATH];
-    GetWindowsDirectoryA(path, MAX_PATH);
-    lstrcatA(path, "\\");
-    lstrcatA(path, name);
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 int main(void)
 {
+    harness::ExpectPlatform();
+    harness::RemoveInstalled();
     HWND setup = CreateTopWindow("QVInstallWin", "Stand-in setup window");
     HWND other = CreateTopWindow("OtherWin", "Some other window");
     SetForegroundWindow(other);
     EXPECT_TRUE(GetForegroundWindow() == other);
 
     PROCESS_INFORMATION pi;
-    EXPECT_TRUE(harness::Start("\"" + harness::Sibling("media\\complete\\Setup.exe") + "\"", &pi));
+    EXPECT_TRUE(harness::Start(harness::QuotedPath(harness::Medium("complete", "Setup.exe")), &pi));
     /* Nothing of the bootstrap may appear while it runs. */
     HWND shown = harness::WaitForProcessWindow(pi.dwProcessId, NULL, 1500);
     long exitCode = harness::WaitForExit(pi.hProcess, 20000);
@@ -46,7 +39,7 @@ int main(void)
     EXPECT_TRUE(shown == NULL);
     EXPECT_EQ_INT(exitCode, 0);
     EXPECT_TRUE(GetForegroundWindow() == setup);
-    EXPECT_TRUE(!Installed("Riredud.exe"));
-    EXPECT_TRUE(!Installed("Setup.inf"));
+    EXPECT_TRUE(!harness::Exists(harness::WinPath("Riredud.exe")));
+    EXPECT_TRUE(!harness::Exists(harness::WinPath("Setup.inf")));
     return harness::Finish();
 }

@@ -1,48 +1,90 @@
 /*
- * The real splash dialog: created from the resources, centred on the
- * screen before ShowSplash returns, showing its text, gone after HideSplash.
+ * The splash window of the shipped program, seen as a user sees it: the
+ * real Setup.exe runs from a complete medium under a debugger that stops it
+ * where it destroys its splash window, after both files are installed.  At
+ * that moment the window must be up, centred on the screen, with its style
+ * and text, painted (no update region left, dark text pixels on the
+ * screen), although the program pumps no messages.
  */
+#include "debugger.h"
 #include "harness.h"
 
 #include <math.h>
 
 #include "expected_strings.h"
-#include "ui/assertion.h"
-#include "ui/splash.h"
+
+struct Seen {
+    bool found = false, visible = false;
+    RECT rc = {}, screen = {};
+    LONG style = 0;
+    std::string text;
+    bool updatePending = true, textUpdatePending = true;
+    long darkPixels = 0;
+};
+
+static void Inspect(HWND splash, Seen *seen)
+{
+    HWND text = GetDlgItem(splash, 101);
+    RECT rcText;
+
+    seen->found = true;
+    seen->visible = IsWindowVisible(splash) != 0;
+    GetWindowRect(splash, &seen->rc);
+    GetWindowRect(GetDesktopWindow(), &seen->screen);
+    seen->style = GetWindowLongA(splash, GWL_STYLE);
+    seen->text = harness::WindowText(text);
+    seen->updatePending = GetUpdateRect(splash, NULL, FALSE) != 0;
+    seen->textUpdatePending = GetUpdateRect(text, NULL, FALSE) != 0;
+    GetWindowRect(text, &rcText);
+    seen->darkPixels = harness::CountDarkPixels(rcText);
+    harness::SaveScreen(harness::Sibling("splash-seen.bmp"));
+}
 
 int main(void)
 {
-    RECT rcDlg, rcScreen;
-    char text[256] = "";
+    harness::ExpectPlatform();
+    Seen seen;
+    std::vector<harness::Breakpoint> breakpoints = {
+        { "user32.dll", "DestroyWindow", 4,
+          [&](harness::Stop &stop) {
+              harness::Verdict verdict;
+              HWND hwnd = (HWND)stop.Argument(0);
+              DWORD owner = 0;
+              GetWindowThreadProcessId(hwnd, &owner);
+              if (owner == stop.pid && GetDlgItem(hwnd, 101)) {
+                  Inspect(hwnd, &seen);
+                  verdict.fDisarm = true;
+              }
+              return verdict;
+          } },
+    };
+    std::string report = "STANDIN_REPORT=" + harness::StandinReportPath();
+    putenv(report.c_str());
+    putenv("STANDIN_CLOSE_MS=300");
 
-    SetResourceModule(GetModuleHandleA(NULL));
-    ShowSplash();
-    HWND shown = hSplash;
+    harness::RemoveInstalled();
+    harness::Debuggee run = harness::Debug(harness::Quote(harness::Medium("complete", "Setup.exe")),
+                                           breakpoints, NULL);
+    EXPECT_TRUE(run.breakpointsSet);
+    EXPECT_EQ_INT(run.exitCode, 1);
+    EXPECT_TRUE(seen.found);
 
-    EXPECT_TRUE(shown != NULL);
-    EXPECT_TRUE(IsWindowVisible(shown));
-    GetWindowRect(shown, &rcDlg);
-    GetWindowRect(GetDesktopWindow(), &rcScreen);
-    long width = rcDlg.right - rcDlg.left, height = rcDlg.bottom - rcDlg.top;
-    printf("screen %ldx%ld, splash %ldx%ld at %ld,%ld\n", rcScreen.right - rcScreen.left,
-           rcScreen.bottom - rcScreen.top, width, height, rcDlg.left, rcDlg.top);
-
+    long width = seen.rc.right - seen.rc.left, height = seen.rc.bottom - seen.rc.top;
+    printf("screen %ldx%ld, splash %ldx%ld at %ld,%ld, %ld dark text pixels\n",
+           seen.screen.right - seen.screen.left, seen.screen.bottom - seen.screen.top, width,
+           height, seen.rc.left, seen.rc.top, seen.darkPixels);
+    EXPECT_TRUE(seen.visible);
     EXPECT_TRUE(width > 200 && height > 50); /* 200 x 50 dialog units */
-    EXPECT_EQ_INT(rcDlg.left, floor((rcScreen.left + rcScreen.right - width) / 2.0));
-    EXPECT_EQ_INT(rcDlg.top, floor((rcScreen.top + rcScreen.bottom - height) / 2.0));
-
-    /* The program pumps no messages: everything must be painted already. */
-    EXPECT_TRUE(!GetUpdateRect(shown, NULL, FALSE));
-    EXPECT_TRUE(!GetUpdateRect(GetDlgItem(shown, 101), NULL, FALSE));
-
-    GetDlgItemTextA(shown, 101, text, sizeof text);
-    EXPECT_EQ_STR(text, SPLASH_TEXT);
-    LONG style = GetWindowLongA(shown, GWL_STYLE);
-    EXPECT_TRUE((style & (WS_POPUP | WS_DLGFRAME | WS_SYSMENU)) == (WS_POPUP | WS_DLGFRAME | WS_SYSMENU));
-    EXPECT_TRUE((style & WS_CAPTION) != WS_CAPTION);
-
-    HideSplash();
-    EXPECT_TRUE(hSplash == NULL);
-    EXPECT_TRUE(!IsWindow(shown));
+    EXPECT_EQ_INT(seen.rc.left, floor((seen.screen.left + seen.screen.right - width) / 2.0));
+    EXPECT_EQ_INT(seen.rc.top, floor((seen.screen.top + seen.screen.bottom - height) / 2.0));
+    EXPECT_EQ_STR(seen.text, SPLASH_TEXT);
+    EXPECT_TRUE((seen.style & (WS_POPUP | WS_DLGFRAME | WS_SYSMENU)) ==
+                (WS_POPUP | WS_DLGFRAME | WS_SYSMENU));
+    EXPECT_TRUE((seen.style & WS_CAPTION) != WS_CAPTION);
+    /* Nothing is left to paint, and the text really is on the screen. */
+    EXPECT_TRUE(!seen.updatePending);
+    EXPECT_TRUE(!seen.textUpdatePending);
+    EXPECT_TRUE(seen.darkPixels > 50);
+    harness::RemoveInstalled();
     return harness::Finish();
 }

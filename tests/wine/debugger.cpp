@@ -1,0 +1,220 @@
+/*
+ * debugger.cpp - a small debugger for the Wine tests.
+ */
+#include "debugger.h"
+
+#include <stdio.h>
+
+namespace harness {
+
+#define TRAP_FLAG 0x100
+
+#ifdef _WIN64
+#define PC(c) (c).Rip
+#define SP(c) (c).Rsp
+#define RESULT(c) (c).Rax
+#else
+#define PC(c) (c).Eip
+#define SP(c) (c).Esp
+#define RESULT(c) (c).Eax
+#endif
+
+bool Stop::Read(ULONG_PTR address, void *buffer, SIZE_T size) const
+{
+    SIZE_T got = 0;
+    return ReadProcessMemory(process, (LPCVOID)address, buffer, size, &got) && got == size;
+}
+
+bool Stop::FromProgram(void) const
+{
+    ULONG_PTR ret = 0;
+    return Read(SP(context), &ret, sizeof ret) && ret >= imageBase && ret < imageEnd;
+}
+
+/* Where the program file lies in the debuggee. */
+static ULONG_PTR ImageEnd(HANDLE process, ULONG_PTR base)
+{
+    IMAGE_DOS_HEADER dos = {};
+    IMAGE_NT_HEADERS nt = {};
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, (LPCVOID)base, &dos, sizeof dos, &got) ||
+        !ReadProcessMemory(process, (LPCVOID)(base + (ULONG_PTR)dos.e_lfanew), &nt, sizeof nt, &got))
+        return base;
+    return base + nt.OptionalHeader.SizeOfImage;
+}
+
+ULONG_PTR Stop::Argument(int i) const
+{
+#ifdef _WIN64
+    const DWORD64 regs[] = { context.Rcx, context.Rdx, context.R8, context.R9 };
+    if (i < 4)
+        return (ULONG_PTR)regs[i];
+#endif
+    /* At the entry the return address is on top, the arguments above it. */
+    ULONG_PTR value = 0;
+    Read(SP(context) + sizeof(ULONG_PTR) * (ULONG_PTR)(i + 1), &value, sizeof value);
+    return value;
+}
+
+static bool Poke(HANDLE process, ULONG_PTR address, BYTE value)
+{
+    SIZE_T done = 0;
+    bool ok = WriteProcessMemory(process, (LPVOID)address, &value, 1, &done) && done == 1;
+    FlushInstructionCache(process, (LPCVOID)address, 1);
+    return ok;
+}
+
+/* Puts every breakpoint in place; FALSE when a function cannot be found or
+   the debuggee's code there differs from this process's. */
+static bool Arm(HANDLE process, std::vector<Breakpoint> &breakpoints)
+{
+    for (Breakpoint &bp : breakpoints) {
+        HMODULE module = LoadLibraryA(bp.module);
+        bp.address = (ULONG_PTR)(module ? GetProcAddress(module, bp.function) : NULL);
+        BYTE mine[16], theirs[16];
+        SIZE_T got = 0;
+        if (!bp.address ||
+            !ReadProcessMemory(process, (LPCVOID)bp.address, theirs, sizeof theirs, &got) ||
+            got != sizeof theirs) {
+            printf("debugger: %s!%s not found in the debuggee\n", bp.module, bp.function);
+            return false;
+        }
+        memcpy(mine, (const void *)bp.address, sizeof mine);
+        if (memcmp(mine, theirs, sizeof mine) != 0) {
+            printf("debugger: %s!%s lies elsewhere in the debuggee\n", bp.module, bp.function);
+            return false;
+        }
+        bp.original = theirs[0];
+        if (!Poke(process, bp.address, 0xCC))
+            return false;
+    }
+    return true;
+}
+
+/* Returns from the function the debuggee has just entered, with result. */
+static void ForceReturn(CONTEXT &context, HANDLE process, const Breakpoint &bp, ULONG_PTR result)
+{
+    ULONG_PTR ret = 0;
+    SIZE_T got = 0;
+    ReadProcessMemory(process, (LPCVOID)SP(context), &ret, sizeof ret, &got);
+    PC(context) = ret;
+    SP(context) += sizeof(ULONG_PTR);
+#ifndef _WIN64
+    SP(context) += (DWORD)bp.argumentBytes;
+#endif
+    RESULT(context) = result;
+}
+
+Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
+               const std::function<void(DWORD pid)> &idle, DWORD timeoutMs)
+{
+    Debuggee run;
+    STARTUPINFOA si = {};
+    PROCESS_INFORMATION pi;
+    std::vector<char> line(cmdLine.begin(), cmdLine.end());
+    HANDLE process = NULL;
+    ULONG_PTR imageBase = 0, imageEnd = 0;
+    Breakpoint *rearm = NULL; /* put back after the next single step */
+    bool initialBreak = true;
+    DWORD start = GetTickCount();
+
+    si.cb = sizeof si;
+    line.push_back('\0');
+    if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, DEBUG_ONLY_THIS_PROCESS, NULL, NULL,
+                        &si, &pi))
+        return run;
+
+    for (;;) {
+        DEBUG_EVENT ev;
+        if (GetTickCount() - start > timeoutMs) {
+            printf("debugger: time limit of %lu ms reached\n", (unsigned long)timeoutMs);
+            TerminateProcess(pi.hProcess, 99);
+            run.exitCode = -1;
+            break;
+        }
+        if (!WaitForDebugEvent(&ev, 50)) {
+            if (idle)
+                idle(pi.dwProcessId);
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        HANDLE thread = OpenThread(THREAD_ALL_ACCESS, FALSE, ev.dwThreadId);
+        switch (ev.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            process = ev.u.CreateProcessInfo.hProcess;
+            imageBase = (ULONG_PTR)ev.u.CreateProcessInfo.lpBaseOfImage;
+            imageEnd = ImageEnd(process, imageBase);
+            CloseHandle(ev.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            CloseHandle(ev.u.LoadDll.hFile);
+            break;
+        case OUTPUT_DEBUG_STRING_EVENT: {
+            const OUTPUT_DEBUG_STRING_INFO &info = ev.u.DebugString;
+            std::string text(info.nDebugStringLength, '\0');
+            SIZE_T got = 0;
+            ReadProcessMemory(process, info.lpDebugStringData, &text[0], text.size(), &got);
+            text.resize(got);
+            run.debugOutput += text.c_str();
+            break;
+        }
+        case EXCEPTION_DEBUG_EVENT: {
+            const EXCEPTION_RECORD &er = ev.u.Exception.ExceptionRecord;
+            ULONG_PTR at = (ULONG_PTR)er.ExceptionAddress;
+            CONTEXT context = {};
+            context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+            if (er.ExceptionCode == EXCEPTION_BREAKPOINT && initialBreak) {
+                /* The loader's breakpoint: every import is in place now. */
+                initialBreak = false;
+                run.breakpointsSet = Arm(process, breakpoints);
+                if (!run.breakpointsSet) {
+                    TerminateProcess(process, 98);
+                }
+                break;
+            }
+            Breakpoint *hit = NULL;
+            for (Breakpoint &bp : breakpoints)
+                if (er.ExceptionCode == EXCEPTION_BREAKPOINT && bp.address == at)
+                    hit = &bp;
+            if (hit && GetThreadContext(thread, &context)) {
+                Poke(process, hit->address, hit->original);
+                PC(context) = hit->address;
+                hit->calls++;
+                Stop stop = { process, thread, context, pi.dwProcessId, imageBase, imageEnd };
+                Verdict verdict = hit->onCall ? hit->onCall(stop) : Verdict();
+                context = stop.context;
+                if (verdict.fForceReturn)
+                    ForceReturn(context, process, *hit, verdict.result);
+                if (!verdict.fDisarm) {
+                    if (verdict.fForceReturn)
+                        Poke(process, hit->address, 0xCC);
+                    else {
+                        context.EFlags |= TRAP_FLAG;
+                        rearm = hit;
+                    }
+                }
+                SetThreadContext(thread, &context);
+            } else if (er.ExceptionCode == EXCEPTION_SINGLE_STEP && rearm) {
+                Poke(process, rearm->address, 0xCC);
+                rearm = NULL;
+            } else if (er.ExceptionCode != EXCEPTION_BREAKPOINT) {
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            }
+            break;
+        }
+        case EXIT_PROCESS_DEBUG_EVENT:
+            run.exitCode = (long)ev.u.ExitProcess.dwExitCode;
+            break;
+        }
+        if (thread)
+            CloseHandle(thread);
+        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
+        if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
+            break;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+} // namespace harness

@@ -1,0 +1,104 @@
+# wine.sh - the one way this project gets a display and a Wine prefix.
+# Sourced by tools/wine-env (which the tests call), tools/demo and
+# tools/benchmark.  Plain POSIX sh; every function says what went wrong on
+# standard error and returns non-zero.
+
+# display_start MODE: a private X screen, 1024x768x24, as DISPLAY.
+#   MODE wm    with the openbox window manager, as a user's desktop has one
+#   MODE bare  Xvfb alone: Wine then waits up to 2 s for a window manager
+#              whenever a managed window is destroyed
+# display_stop ends what display_start started.
+display_start() {
+    _mode="$1"
+    _n=90
+    while [ -e "/tmp/.X11-unix/X$_n" ] || [ -e "/tmp/.X$_n-lock" ]; do
+        _n=$((_n + 1))
+        [ $_n -lt 200 ] || { echo "display_start: no free display number" >&2; return 1; }
+    done
+    Xvfb ":$_n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    display_xvfb=$!
+    DISPLAY=":$_n"
+    export DISPLAY
+    _i=0
+    until xdotool getdisplaygeometry >/dev/null 2>&1; do
+        _i=$((_i + 1))
+        if [ $_i -gt 100 ] || ! kill -0 "$display_xvfb" 2>/dev/null; then
+            echo "display_start: Xvfb did not start on $DISPLAY" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    display_wm=""
+    if [ "$_mode" = wm ]; then
+        _ready=$(mktemp -u "/tmp/openbox-ready.XXXXXX")
+        openbox --startup "touch $_ready" >/dev/null 2>&1 &
+        display_wm=$!
+        _i=0
+        until [ -e "$_ready" ]; do
+            _i=$((_i + 1))
+            if [ $_i -gt 100 ] || ! kill -0 "$display_wm" 2>/dev/null; then
+                echo "display_start: openbox did not start on $DISPLAY" >&2
+                return 1
+            fi
+            sleep 0.1
+        done
+        rm -f "$_ready"
+    fi
+}
+
+display_stop() {
+    [ -n "$display_wm" ] && kill "$display_wm" 2>/dev/null
+    [ -n "$display_xvfb" ] && kill "$display_xvfb" 2>/dev/null
+    [ -n "$display_xvfb" ] && wait "$display_xvfb" 2>/dev/null
+    display_wm="" display_xvfb=""
+    return 0
+}
+
+# prefix_template DIR ARCH: boots a fresh prefix (ARCH win32 or win64), the
+# template that prefix_make copies.  No Mono or Gecko: nothing here needs
+# them, and their installers would ask.
+prefix_template() {
+    mkdir -p "$1" && _dir=$(cd "$1" && pwd) || return 1
+    WINEPREFIX="$_dir" wineserver -k 2>/dev/null || true
+    rm -rf "$_dir" && mkdir -p "$_dir" || return 1
+    if ! WINEPREFIX="$_dir" WINEARCH="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+            wineboot -i >/dev/null 2>&1; then
+        echo "prefix_template: wineboot failed for a $2 prefix in $_dir" >&2
+        return 1
+    fi
+    WINEPREFIX="$_dir" wineserver -w
+}
+
+# prefix_make DIR VERSION TEMPLATE: a throw-away prefix in DIR, copied from
+# TEMPLATE, with Wine's Windows version set to VERSION (win95, win98, winme,
+# nt40, win2k, winxp, win7, win10, ...).
+prefix_make() {
+    mkdir -p "$1" && _dir=$(cd "$1" && pwd) || return 1
+    WINEPREFIX="$_dir" wineserver -k 2>/dev/null || true
+    rm -rf "$_dir" && cp -a "$3" "$_dir" || return 1
+    prefix_version "$_dir" "$2"
+}
+
+# prefix_version DIR VERSION: sets Wine's Windows version of prefix DIR.
+prefix_version() {
+    _dir=$(cd "$1" && pwd) || return 1 # Wine takes only an absolute prefix path
+    if ! WINEPREFIX="$_dir" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine' /v Version \
+            /d "$2" /f >/dev/null 2>&1; then
+        echo "prefix_version: could not set version $2 in $_dir" >&2
+        return 1
+    fi
+    WINEPREFIX="$_dir" wineserver -w
+}
+
+# drive_map PREFIX LETTER TARGET [TYPE]: drive LETTER (a single letter) of
+# the prefix is the folder TARGET; TYPE is Wine's drive type (cdrom, hd,
+# network, floppy), unset for Wine's own guess.
+drive_map() {
+    _prefix=$(cd "$1" && pwd) || return 1
+    _letter=$(printf '%s' "$2" | tr 'A-Z' 'a-z')
+    ln -sfn "$3" "$1/dosdevices/$_letter:" || return 1
+    [ -n "$4" ] || return 0
+    WINEPREFIX="$_prefix" WINEDEBUG=-all wine reg add 'HKLM\Software\Wine\Drives' /v "$_letter:" \
+        /d "$4" /f >/dev/null 2>&1 || { echo "drive_map: could not set the type of $_letter:" >&2; return 1; }
+    WINEPREFIX="$_prefix" wineserver -w
+}
