@@ -15,18 +15,22 @@
 #  endif
 #  include <windows.h>
 #  include <winver.h>
-/* The version service is loaded from the system directory (sysdll.cpp). */
+#else
+#  include "fake_win32.h"
+#endif
+
+/*
+ * The version-checked installation service, VerFindFileA and
+ * VerInstallFileA, with their contract, but always those of VERSION.DLL in
+ * the system directory: src/win32/sysdll.cpp on Windows, the fake in the
+ * unit tests.
+ */
 DWORD WINAPI SysVerFindFileA(DWORD uFlags, LPSTR szFileName, LPSTR szWinDir, LPSTR szAppDir,
                              LPSTR szCurDir, PUINT lpuCurDirLen, LPSTR szDestDir,
                              PUINT lpuDestDirLen);
 DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
                                 LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
                                 PUINT lpuTmpFileLen);
-#  define VerFindFileA SysVerFindFileA
-#  define VerInstallFileA SysVerInstallFileA
-#else
-#  include "fake_win32.h"
-#endif
 
 #include <stdarg.h>
 #include <stddef.h>

@@ -197,7 +197,8 @@ DWORD RunAndWait(LPSTR cmdLine)
     CHECK(184, hStub);
     /* The bootstrap only waits: it yields the processor to the setup
        program, and stays in the idle class until it ends. */
-    CHECK(187, SetPriorityClass(hStub,0x00000040));
+    CHECK_TEXT(187, SetPriorityClass(hStub, IDLE_PRIORITY_CLASS),
+               "SetPriorityClass(hStub,0x00000040)");
 
     if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_FAILED)
         CHECK_FAILED(193, "WaitForSingleObject() failed!!");

@@ -63,7 +63,7 @@ static void GetSourceDirectory(HINSTANCE hInstance, LPSTR szSrcDir)
 }
 
 /* Installs the files of the table in order; stops at the first failure. */
-static InstallResult InstallFiles(LPCSTR szSrcDir, LPCSTR szWinDir)
+static InstallResult InstallFileTable(LPCSTR szSrcDir, LPCSTR szWinDir)
 {
     char szSrcPath[MAX_PATH], szDestPath[MAX_PATH];
     InstallResult result = 0;
@@ -145,7 +145,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     GetInstallDirectory(szWinDir);
     GetSourceDirectory(hInstance, szSrcDir);
 
-    result = InstallFiles(szSrcDir, szWinDir);
+    result = InstallFileTable(szSrcDir, szWinDir);
     if (result != 0)
         idMessage = MessageIdForResult(result);
     else if (!BuildSetupCommandLine(cmdLine, szWinDir, szSrcDir, &fWait))

@@ -82,7 +82,7 @@ InstallResult FindInstallTarget(StringInfo *pStringInfo)
     if (pStringInfo->szAppDir[0] == '\0')
         CopyBounded(pStringInfo->szAppDir, MAX_PATH, szWinDir);
 
-    r = VerFindFileA(flags, pStringInfo->szDestFileName, szWinDir, pStringInfo->szAppDir,
+    r = SysVerFindFileA(flags, pStringInfo->szDestFileName, szWinDir, pStringInfo->szAppDir,
                      pStringInfo->szCurDir, &pStringInfo->uCurDirLen, pStringInfo->szDestDir,
                      &pStringInfo->uDestDirLen);
 
@@ -121,12 +121,13 @@ static void KeepShortName(LPSTR buffer, DWORD len, BOOL fFits)
 
 /*
  * The 95/98 family's names: the short source name, and either the existing
- * target's short name or a fresh temporary name (*pfTempName set).  Names
- * that cannot be had stay empty, and the long names are used instead.
+ * target's short name or a fresh temporary name (*pfTempName set), each
+ * into a buffer of MAX_PATH characters.  Names that cannot be had stay
+ * empty, and the long names are used instead.
  */
 static void ChooseShortNames(LPCSTR szSrcFileName, LPCSTR szDestFileName, LPCSTR szSrcDir,
-                             LPCSTR szDestDir, char (&shortSourceName)[MAX_PATH],
-                             char (&shortTargetName)[MAX_PATH], BOOL *pfTempName)
+                             LPCSTR szDestDir, LPSTR shortSourceName, LPSTR shortTargetName,
+                             BOOL *pfTempName)
 {
     char longSource[MAX_PATH], longTarget[MAX_PATH];
     DWORD len;
@@ -135,13 +136,13 @@ static void ChooseShortNames(LPCSTR szSrcFileName, LPCSTR szDestFileName, LPCSTR
     JoinPath(longSource, szSrcDir, szSrcFileName, TRUE);
     JoinPath(longTarget, szDestDir, szDestFileName, TRUE);
 
-    len = GetShortPathNameA(longSource, shortSourceName, NElems(shortSourceName));
-    fits = CHECK(613, len <= NElems(shortSourceName));
+    len = GetShortPathNameA(longSource, shortSourceName, MAX_PATH);
+    fits = CHECK_TEXT(613, len <= MAX_PATH, "len <= NElems(shortSourceName)");
     KeepShortName(shortSourceName, len, fits);
 
     if (FileExists(longTarget)) {
-        len = GetShortPathNameA(longTarget, shortTargetName, NElems(shortTargetName));
-        fits = CHECK(620, len <= NElems(shortTargetName));
+        len = GetShortPathNameA(longTarget, shortTargetName, MAX_PATH);
+        fits = CHECK_TEXT(620, len <= MAX_PATH, "len <= NElems(shortTargetName)");
         KeepShortName(shortTargetName, len, fits);
         if (shortTargetName[0] != '\0')
             return;
@@ -157,15 +158,15 @@ static void ChooseShortNames(LPCSTR szSrcFileName, LPCSTR szDestFileName, LPCSTR
     *pfTempName = TRUE;
 }
 
-/* Settles the first result of the service into an InstallResult; a result
-   that only reports a temporary copy or a mismatch is forced through. */
-static InstallResult SettleResult(DWORD r, LPSTR szSrcFileName, LPSTR szDestFileName,
-                                  LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir,
-                                  LPSTR szTmpFile, PUINT lpuTmpFileLen)
+/* What a first result of the service comes to: its InstallResult, or a
+   forced second call (*pfForceAgain) when it only reports a temporary copy
+   or a mismatch; *pfDeleteCopy when it failed and left a temporary copy. */
+static InstallResult SettleResult(DWORD r, BOOL *pfForceAgain, BOOL *pfDeleteCopy)
 {
-    char tmpCopy[MAX_PATH];
     BOOL fTempCopy;
 
+    *pfForceAgain = FALSE;
+    *pfDeleteCopy = FALSE;
     if (r & VIF_FILEINUSE)
         return MapVersionResult(r);
     if (r == 0)
@@ -174,14 +175,10 @@ static InstallResult SettleResult(DWORD r, LPSTR szSrcFileName, LPSTR szDestFile
     fTempCopy = (r & VIF_TEMPFILE) != 0;
     r &= ~(DWORD)(VIF_MISMATCH | VIF_TEMPFILE);
     if (r == 0) {
-        r = VerInstallFileA(VIFF_FLAGS_FORCED, szSrcFileName, szDestFileName, szSrcDir, szDestDir,
-                            szCurDir, szTmpFile, lpuTmpFileLen);
-        return r == 0 ? 0 : MapVersionResult(r);
+        *pfForceAgain = TRUE;
+        return 0;
     }
-
-    /* A cut path could name another file: delete only what fits. */
-    if (fTempCopy && JoinPath(tmpCopy, szDestDir, szTmpFile, FALSE))
-        DeleteFileA(tmpCopy);
+    *pfDeleteCopy = fTempCopy;
     return MapVersionResult(r);
 }
 
@@ -206,7 +203,9 @@ static InstallResult FinishShortName(InstallResult result, LPCSTR szDestDir,
     if (!CHECK_TEXT(755, szDestFileName[0] != '\0', "Str::Length(szDestFileName)"))
         return result;
     JoinPath(targetRename, szDestDir, szDestFileName, FALSE);
-    if (CHECK(757, MoveFileA(sourceRename,targetRename)) || !fTempName)
+    if (CHECK_TEXT(757, MoveFileA(sourceRename, targetRename),
+                   "MoveFileA(sourceRename,targetRename)") ||
+        !fTempName)
         return result;
     /* The file never got its name, so it is not installed: a target held
        open by another program cannot be replaced. */
@@ -218,9 +217,9 @@ InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileN
                              LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
                              PUINT lpuTmpFileLen)
 {
-    char shortSourceName[MAX_PATH], shortTargetName[MAX_PATH], probe[MAX_PATH];
+    char shortSourceName[MAX_PATH], shortTargetName[MAX_PATH], probe[MAX_PATH], tmpCopy[MAX_PATH];
     LPSTR srcName = szSrcFileName, destName = szDestFileName;
-    BOOL fTempName = FALSE, ok;
+    BOOL fTempName = FALSE, fForceAgain, fDeleteCopy, ok;
     InstallResult result;
     DWORD r;
 
@@ -253,10 +252,18 @@ InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileN
         }
     }
 
-    r = VerInstallFileA(uFlags, srcName, destName, szSrcDir, szDestDir, szCurDir, szTmpFile,
-                        lpuTmpFileLen);
-    result = SettleResult(r, srcName, destName, szSrcDir, szDestDir, szCurDir, szTmpFile,
-                          lpuTmpFileLen);
+    r = SysVerInstallFileA(uFlags, srcName, destName, szSrcDir, szDestDir, szCurDir, szTmpFile,
+                           lpuTmpFileLen);
+    result = SettleResult(r, &fForceAgain, &fDeleteCopy);
+    if (fForceAgain) {
+        /* The same names, and the temporary copy the first call left. */
+        r = SysVerInstallFileA(VIFF_FLAGS_FORCED, srcName, destName, szSrcDir, szDestDir, szCurDir,
+                               szTmpFile, lpuTmpFileLen);
+        result = r == 0 ? 0 : MapVersionResult(r);
+    }
+    /* A cut path could name another file: delete only what fits. */
+    if (fDeleteCopy && JoinPath(tmpCopy, szDestDir, szTmpFile, FALSE))
+        DeleteFileA(tmpCopy);
 
     if (IsWin9x() && shortTargetName[0] != '\0')
         result = FinishShortName(result, szDestDir, szDestFileName, shortTargetName, fTempName);

@@ -7,9 +7,12 @@
  * back and the caller carries on after the check; No ends the process with
  * exit code 1.
  *
- * Each check carries a fixed line number, so that a report a user reads out
- * over the telephone names the same place in every build of the program.
- * The numbers are listed beside the checks where they stand.
+ * The report is the module's fixed report: every check names the module
+ * "stub", a line number and an expression text of its own that stay the
+ * same in every build, whatever file and line the check stands on now, so
+ * that a report a user reads out over the telephone always names the same
+ * place.  CHECK reports the expression as it is written; where the fixed
+ * text differs from the code, CHECK_TEXT gives the text.
  *
  * CHECK(line, expr) yields expr's truth (1 or 0), so that code which cannot
  * sensibly go on after a "continue" can still stop safely.

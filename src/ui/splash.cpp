@@ -12,12 +12,18 @@
 
 HWND hSplash;
 
+/* Half of n, rounded towards negative infinity (as an arithmetic shift
+   would, which C++ leaves to the compiler for negative n): an odd
+   overhang puts the larger part on the left (or top). */
+static LONG HalfDown(LONG n)
+{
+    return n / 2 - (n % 2 < 0 ? 1 : 0);
+}
+
 BOOL CenterRect(const RECT *outer, RECT *inner)
 {
-    /* An arithmetic shift rounds towards negative infinity, so an odd
-       overhang puts the larger part on the left (or top). */
-    LONG dx = (outer->left + outer->right - inner->left - inner->right) >> 1;
-    LONG dy = (outer->top + outer->bottom - inner->top - inner->bottom) >> 1;
+    LONG dx = HalfDown(outer->left + outer->right - inner->left - inner->right);
+    LONG dy = HalfDown(outer->top + outer->bottom - inner->top - inner->bottom);
 
     return OffsetRect(inner, (int)dx, (int)dy);
 }

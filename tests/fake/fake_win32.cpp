@@ -449,24 +449,24 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     return (uType & MB_YESNO) ? IDYES : IDOK;
 }
 
-/* VERSION */
+/* The installation service, of the system directory (see platform.h) */
 
-DWORD WINAPI VerFindFileA(DWORD uFlags, LPSTR szFileName, LPSTR szWinDir, LPSTR szAppDir,
+DWORD WINAPI SysVerFindFileA(DWORD uFlags, LPSTR szFileName, LPSTR szWinDir, LPSTR szAppDir,
                           LPSTR szCurDir, PUINT lpuCurDirLen, LPSTR szDestDir,
                           PUINT lpuDestDirLen)
 {
-    fake::Log("VerFindFileA", uFlags, szFileName, szWinDir, szAppDir, *lpuCurDirLen,
+    fake::Log("SysVerFindFileA", uFlags, szFileName, szWinDir, szAppDir, *lpuCurDirLen,
               *lpuDestDirLen);
     fake::VerFindCall call = { uFlags, szFileName, szWinDir, szAppDir, *lpuCurDirLen,
                                *lpuDestDirLen };
     return state.verFindFile(call, szCurDir, szDestDir);
 }
 
-DWORD WINAPI VerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
+DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
                              LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
                              PUINT lpuTmpFileLen)
 {
-    fake::Log("VerInstallFileA", uFlags, szSrcFileName, szDestFileName, szSrcDir, szDestDir,
+    fake::Log("SysVerInstallFileA", uFlags, szSrcFileName, szDestFileName, szSrcDir, szDestDir,
               szCurDir, szTmpFile, *lpuTmpFileLen);
     fake::VerInstallCall call = { uFlags,    szSrcFileName, szDestFileName, szSrcDir,
                                   szDestDir, szCurDir,      szTmpFile,      *lpuTmpFileLen };

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 4)
         return 0;
-    FreshMachine();
+    FreshProgram();
     size_t exprLen = data[0] * 8u, fileLen = data[1] * 4u, cut1 = data[2], cut2 = data[3];
     data += 4;
     size -= 4;

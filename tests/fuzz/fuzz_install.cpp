@@ -24,7 +24,7 @@ static uint32_t Word(const uint8_t **data, size_t *size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FreshMachine();
+    FreshProgram();
     uint32_t flags = Word(&data, &size);
     uint32_t found = Word(&data, &size);
     uint32_t first = Word(&data, &size), second = Word(&data, &size);

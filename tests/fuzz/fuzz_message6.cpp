@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     char *text = (char *)malloc(ERROR_TEXT_CCH);
-    FreshMachine();
+    FreshProgram();
     std::string winDir = NoNul(std::string((const char *)data, size < 259 ? size : 259));
 
     FormatErrorMessage(text, IDS_UNKNOWN_VERSION, winDir.c_str());

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0 || size > 4096)
         return 0;
-    FreshMachine();
+    FreshProgram();
     fake::state.doubleByteCodePage = data[0] & 1;
     std::string path = NoNul(std::string((const char *)data + 1, size - 1));
 

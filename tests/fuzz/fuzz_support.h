@@ -10,11 +10,7 @@
 
 #include <string>
 
-#include "fake.h"
-#include "install/pathutil.h"
-#include "ui/assertion.h"
-#include "ui/messages.h"
-#include "ui/splash.h"
+#include "fresh_program.h"
 
 #define FUZZ_REQUIRE(c)                                                                        \
     do {                                                                                       \
@@ -23,16 +19,6 @@
             abort();                                                                           \
         }                                                                                      \
     } while (0)
-
-inline void FreshMachine(void)
-{
-    fake::Reset();
-    fake::LoadProductStrings();
-    fPlatformAsked = 0;
-    fPlatformWin9x = 0;
-    hSplash = NULL;
-    SetResourceModule(fake::hTestInstance);
-}
 
 /* Takes the next n bytes of the input, or fewer at its end. */
 inline std::string Take(const uint8_t **data, size_t *size, size_t n)

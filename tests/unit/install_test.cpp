@@ -31,7 +31,7 @@ protected:
 
     std::vector<std::string> Installs()
     {
-        return fake::CallsNamed({ "VerInstallFileA" });
+        return fake::CallsNamed({ "SysVerInstallFileA" });
     }
 };
 
@@ -85,21 +85,24 @@ TEST_F(InstallTest, ServiceResultsSettleIntoResultAndMessage)
         InstallResult result = InstallFile(SRC, DEST, TRUE);
 
         EXPECT_EQ(result, c.result) << c.name;
-        if (result != 0)
+        if (result != 0) {
             EXPECT_EQ(MessageIdForResult(result), c.message) << c.name;
+        }
         auto installs = Installs();
         ASSERT_EQ(installs.size(), c.installCalls) << c.name;
-        EXPECT_THAT(installs[0], ::testing::StartsWith("VerInstallFileA(3,")) << c.name;
-        if (c.installCalls == 2)
-            EXPECT_EQ(installs[1], "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,"
+        EXPECT_THAT(installs[0], ::testing::StartsWith("SysVerInstallFileA(3,")) << c.name;
+        if (c.installCalls == 2) {
+            EXPECT_EQ(installs[1], "SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,"
                                    + std::string(c.answers[0] & VIF_TEMPFILE ? "VER1.TMP" : "")
                                    + ",260)")
                 << c.name;
+        }
         EXPECT_EQ(fake::CallsNamed({ "DeleteFileA" }).size(), c.tmpCopyDeleted ? 1u : 0u)
             << c.name;
-        if (c.tmpCopyDeleted)
+        if (c.tmpCopyDeleted) {
             EXPECT_EQ(fake::CallsNamed({ "DeleteFileA" })[0],
                       "DeleteFileA(C:\\WINDOWS\\VER1.TMP)");
+        }
     }
 }
 
@@ -126,8 +129,8 @@ TEST_F(InstallTest, WithoutForceTheFirstCallAsksNoForceButTheRetryDoes)
     EXPECT_EQ(InstallFile(SRC, DEST, FALSE), 0u);
     auto installs = Installs();
     ASSERT_EQ(installs.size(), 2u);
-    EXPECT_THAT(installs[0], ::testing::StartsWith("VerInstallFileA(2,"));
-    EXPECT_THAT(installs[1], ::testing::StartsWith("VerInstallFileA(3,"));
+    EXPECT_THAT(installs[0], ::testing::StartsWith("SysVerInstallFileA(2,"));
+    EXPECT_THAT(installs[1], ::testing::StartsWith("SysVerInstallFileA(3,"));
 }
 
 TEST_F(InstallTest, RecordIsZeroFilledAndGivenBack)
@@ -142,14 +145,14 @@ TEST_F(InstallTest, NoRecordMeansOutOfMemoryAndNothingTouched)
 {
     fake::state.globalAllocFails = true;
     EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_OUTOFMEMORY);
-    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA", "VerInstallFileA", "GlobalFree" }),
+    EXPECT_THAT(fake::CallsNamed({ "SysVerFindFileA", "SysVerInstallFileA", "GlobalFree" }),
                 IsEmpty());
 }
 
 TEST_F(InstallTest, SourceWithoutNameAsksNoService)
 {
     EXPECT_EQ(InstallFile("D:\\setup\\", DEST, TRUE), (InstallResult)IR_NOSRCNAME);
-    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA", "VerInstallFileA" }), IsEmpty());
+    EXPECT_THAT(fake::CallsNamed({ "SysVerFindFileA", "SysVerInstallFileA" }), IsEmpty());
 }
 
 TEST_F(InstallTest, NullSourceIsReportedAndRefused)
@@ -165,9 +168,9 @@ TEST_F(InstallTest, LookupWithoutDirectoryIsSharedInTheWindowsDirectory)
 {
     InstallFile(SRC, "Riredud.exe", TRUE);
     InstallFile(SRC, DEST, TRUE);
-    EXPECT_THAT(fake::CallsNamed({ "VerFindFileA" }),
-                ElementsAre("VerFindFileA(1,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)",
-                            "VerFindFileA(0,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)"));
+    EXPECT_THAT(fake::CallsNamed({ "SysVerFindFileA" }),
+                ElementsAre("SysVerFindFileA(1,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)",
+                            "SysVerFindFileA(0,Riredud.exe,C:\\WINDOWS,C:\\WINDOWS,260,260)"));
 }
 
 TEST_F(InstallTest, LookupOutcomes)
@@ -199,10 +202,11 @@ TEST_F(InstallTest, LookupOutcomes)
         EXPECT_EQ(InstallFile(SRC, DEST, TRUE), c.result) << c.name;
         auto installs = Installs();
         EXPECT_EQ(installs.size(), c.installs ? 1u : 0u) << c.name;
-        if (c.installs) /* into the directory the service chose */
-            EXPECT_EQ(installs[0], "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,"
+        if (c.installs) { /* into the directory the service chose */
+            EXPECT_EQ(installs[0], "SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,"
                                    "C:\\WINDOWS\\SYSTEM," + std::string(c.curDir) + ",,260)")
                 << c.name;
+        }
     }
 }
 
@@ -250,11 +254,11 @@ TEST_F(Win9xInstallTest, AbsentTargetIsInstalledUnderATemporaryNameThenRenamed)
     EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
 
     EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "DeleteFileA",
-                                   "VerInstallFileA", "MoveFileA" }),
+                                   "SysVerInstallFileA", "MoveFileA" }),
                 ElementsAre("GetShortPathNameA(D:\\Riredud.e#e,260)",
                             "GetTempFileNameA(C:\\WINDOWS,kwi,0)",
                             "DeleteFileA(C:\\WINDOWS\\kwi1A2C.tmp)",
-                            "VerInstallFileA(3,RIREDUD.E#E,kwi1A2C.tmp,D:,C:\\WINDOWS,,,260)",
+                            "SysVerInstallFileA(3,RIREDUD.E#E,kwi1A2C.tmp,D:,C:\\WINDOWS,,,260)",
                             "MoveFileA(C:\\WINDOWS\\kwi1A2C.tmp,C:\\WINDOWS\\Riredud.exe)"));
     EXPECT_TRUE(fake::FileIs(DEST));
     EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\kwi1A2C.tmp"));
@@ -280,11 +284,11 @@ TEST_F(Win9xInstallTest, PresentTargetIsReachedByItsShortNameThenRenamed)
     fake::AddFile(DEST);
     EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
 
-    EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "VerInstallFileA",
+    EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "SysVerInstallFileA",
                                    "MoveFileA" }),
                 ElementsAre("GetShortPathNameA(D:\\Riredud.e#e,260)",
                             "GetShortPathNameA(C:\\WINDOWS\\Riredud.exe,260)",
-                            "VerInstallFileA(3,RIREDUD.E#E,RIREDUD.EXE,D:,C:\\WINDOWS,"
+                            "SysVerInstallFileA(3,RIREDUD.E#E,RIREDUD.EXE,D:,C:\\WINDOWS,"
                             "C:\\WINDOWS,,260)",
                             "MoveFileA(C:\\WINDOWS\\RIREDUD.EXE,C:\\WINDOWS\\Riredud.exe)"));
 }
@@ -303,7 +307,7 @@ TEST_F(Win9xInstallTest, WithoutATemporaryNameTheLongNamesAreUsed)
     fake::state.getTempFileName = [](LPCSTR, LPCSTR, LPSTR) { return 0u; };
     EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
     EXPECT_THAT(Installs(),
-                ElementsAre("VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
+                ElementsAre("SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
     EXPECT_THAT(fake::CallsNamed({ "MoveFileA", "DeleteFileA" }), IsEmpty());
 }
 
@@ -316,7 +320,7 @@ TEST_F(Win9xInstallTest, AnOversizedShortPathIsReportedAndTheLongNameUsed)
     EXPECT_THAT(fake::state.boxes[0].text,
                 ::testing::StartsWith(
                     "File: stub, Line#: 613\nAssert( len <= NElems(shortSourceName) );"));
-    EXPECT_THAT(Installs()[0], ::testing::StartsWith("VerInstallFileA(3,Riredud.e#e,kwi"));
+    EXPECT_THAT(Installs()[0], ::testing::StartsWith("SysVerInstallFileA(3,Riredud.e#e,kwi"));
 }
 
 TEST_F(Win9xInstallTest, AFailedRenameOfATemporaryNameIsReportedAndFailsTheInstall)
@@ -355,5 +359,5 @@ TEST_F(Win9xInstallTest, TheNTFamilyGetsTheLongNamesOnly)
     EXPECT_THAT(fake::CallsNamed({ "GetShortPathNameA", "GetTempFileNameA", "MoveFileA" }),
                 IsEmpty());
     EXPECT_THAT(Installs(),
-                ElementsAre("VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
+                ElementsAre("SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
 }

@@ -27,7 +27,7 @@ protected:
     std::vector<std::string> Steps()
     {
         return fake::CallsNamed({ "FindWindowA", "SetForegroundWindow", "CreateDialogParamA",
-                                  "VerInstallFileA", "OpenFile", "DestroyWindow", "MessageBoxA",
+                                  "SysVerInstallFileA", "OpenFile", "DestroyWindow", "MessageBoxA",
                                   "WinExec", "CreateProcessA" });
     }
 
@@ -58,8 +58,8 @@ TEST_F(MainFlowTest, SuccessInstallsBothFilesThenStartsTheSetupProgram)
     EXPECT_THAT(Steps(),
                 ElementsAre("FindWindowA(QVInstallWin,NULL)",
                             "CreateDialogParamA(0x400000,100,NULL,0)",
-                            "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
-                            "VerInstallFileA(3,Setup.i#f,Setup.inf,D:,C:\\WINDOWS,,,260)",
+                            "SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
+                            "SysVerInstallFileA(3,Setup.i#f,Setup.inf,D:,C:\\WINDOWS,,,260)",
                             "DestroyWindow(0x5100)",
                             "WinExec(C:\\WINDOWS\\Riredud.exe -S \"D:\",2)"));
     EXPECT_TRUE(fake::FileIs("C:\\WINDOWS\\Riredud.exe"));
@@ -88,7 +88,7 @@ TEST_F(MainFlowTest, FirstFileFailingStopsCleansUpBothAndReports)
     EXPECT_THAT(Steps(),
                 ElementsAre("FindWindowA(QVInstallWin,NULL)",
                             "CreateDialogParamA(0x400000,100,NULL,0)",
-                            "VerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
+                            "SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)",
                             "OpenFile(C:\\WINDOWS\\Riredud.exe,16384)",
                             "OpenFile(C:\\WINDOWS\\Setup.inf,16384)",
                             "OpenFile(C:\\WINDOWS\\Setup.inf,512)", "DestroyWindow(0x5100)",
@@ -104,7 +104,7 @@ TEST_F(MainFlowTest, SecondFileFailingRemovesTheFirstAgain)
     FailInstallOf("Setup.i#f");
 
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(fake::CallsNamed({ "VerInstallFileA" }).size(), 2u);
+    EXPECT_EQ(fake::CallsNamed({ "SysVerInstallFileA" }).size(), 2u);
     EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe"));
     EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty());
 }

@@ -8,11 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "expected_strings.h"
-#include "fake.h"
-#include "install/pathutil.h"
-#include "ui/assertion.h"
-#include "ui/messages.h"
-#include "ui/splash.h"
+#include "fresh_program.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -20,16 +16,7 @@ using ::testing::IsEmpty;
 /* A fresh fake machine and a program that has not run yet. */
 class FakeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fake::Reset();
-        fake::LoadProductStrings();
-        fPlatformAsked = 0;
-        fPlatformWin9x = 0;
-        hSplash = NULL;
-        szMessage[0] = '\0';
-        SetResourceModule(fake::hTestInstance);
-    }
+    void SetUp() override { FreshProgram(); }
 };
 
 /* The report text for a check, as the product formats it. */

@@ -99,7 +99,9 @@ static void ForceReturn(CONTEXT &context, HANDLE process, const Breakpoint &bp, 
     ReadProcessMemory(process, (LPCVOID)SP(context), &ret, sizeof ret, &got);
     PC(context) = ret;
     SP(context) += sizeof(ULONG_PTR);
-#ifndef _WIN64
+#ifdef _WIN64
+    (void)bp; /* the caller takes its arguments off the stack */
+#else
     SP(context) += (DWORD)bp.argumentBytes;
 #endif
     RESULT(context) = result;

@@ -22,7 +22,13 @@ static Capture CaptureScreen(const RECT &rc)
 {
     Capture cap;
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    cap.info = { sizeof cap.info, width, height, 1, 24, BI_RGB };
+    cap.info = {};
+    cap.info.biSize = sizeof cap.info;
+    cap.info.biWidth = width;
+    cap.info.biHeight = height;
+    cap.info.biPlanes = 1;
+    cap.info.biBitCount = 24;
+    cap.info.biCompression = BI_RGB;
     cap.rowBytes = ((DWORD)width * 3 + 3) & ~3u;
     cap.bits.resize((size_t)cap.rowBytes * (size_t)height);
     HDC screen = GetDC(NULL), mem = CreateCompatibleDC(screen);

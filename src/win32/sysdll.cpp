@@ -1,6 +1,6 @@
 /*
- * sysdll.cpp - the version-checked installation service, from the system
- * directory only.
+ * sysdll.cpp - SysVerFindFileA and SysVerInstallFileA: the version-checked
+ * installation service, from the system directory only.
  *
  * A DLL that a program imports is looked for first in the program's own
  * folder.  A medium copied into a download folder may have a VERSION.DLL
@@ -16,8 +16,9 @@
 #include "platform.h"
 #include "text.h"
 
-typedef DWORD(WINAPI *VerFindFileProc)(DWORD, LPSTR, LPSTR, LPSTR, LPSTR, PUINT, LPSTR, PUINT);
-typedef DWORD(WINAPI *VerInstallFileProc)(DWORD, LPSTR, LPSTR, LPSTR, LPSTR, LPSTR, LPSTR, PUINT);
+/* The same signatures as the program's own declarations in platform.h. */
+typedef decltype(&SysVerFindFileA) VerFindFileProc;
+typedef decltype(&SysVerInstallFileA) VerInstallFileProc;
 
 /* The address of a function of VERSION.DLL, or NULL.  Returned as a plain
    pointer: the callers know each function's type. */
