@@ -4,7 +4,8 @@
  * compiler also calls memcpy, memmove and memset for copies of records.
  *
  * This file is built without loop-to-call optimisation, which would turn
- * these loops into calls of themselves.
+ * these loops into calls of themselves, and outside the link-time
+ * optimisation, so that the calls the compiler generates find them.
  */
 #include <stddef.h>
 #include <string.h>

@@ -14,7 +14,12 @@
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/launcher.h"
 
-extern "C" void WinMainCRTStartup(void)
+/* The program's own image, where the linker put it: its module handle. */
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+/* The entry point; kept whole by the link-time optimiser, which sees no
+   caller of it. */
+extern "C" __attribute__((used)) void WinMainCRTStartup(void)
 {
     STARTUPINFOA startup;
     LPSTR cmdLine = (LPSTR)SkipProgramName(GetCommandLineA());
@@ -28,5 +33,5 @@ extern "C" void WinMainCRTStartup(void)
     if (startup.dwFlags & STARTF_USESHOWWINDOW)
         nCmdShow = startup.wShowWindow;
 
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, cmdLine, nCmdShow));
+    ExitProcess((UINT)WinMain((HINSTANCE)&__ImageBase, NULL, cmdLine, nCmdShow));
 }
