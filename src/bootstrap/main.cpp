@@ -51,15 +51,17 @@ static void GetInstallDirectory(LPSTR szWinDir)
 static void GetSourceDirectory(HINSTANCE hInstance, LPSTR szSrcDir)
 {
     char szModule[MAX_PATH];
-    LPSTR lastSlash;
+    LPCSTR lastSlash;
 
     szModule[0] = '\0';
     GetModuleFileNameA(hInstance, szModule, NElems(szModule));
     szModule[MAX_PATH - 1] = '\0';
     CopyBounded(szSrcDir, MAX_PATH, szModule);
-    lastSlash = strrchr(szSrcDir, '\\');
+    /* By characters: in a file name such as "\x83\x5C.exe" (code page
+       932) the second byte is no backslash. */
+    lastSlash = LastBackslash(szSrcDir);
     if (lastSlash != NULL)
-        *lastSlash = '\0';
+        szSrcDir[lastSlash - szSrcDir] = '\0';
 }
 
 /* Installs the files of the table in order; stops at the first failure. */

@@ -15,7 +15,8 @@
 
 #define VIFF_FLAGS_FORCED (VIFF_FORCEINSTALL | VIFF_DONTDELETEOLD)
 
-/* Room for an 8.3 name and its backslash behind szDestDir. */
+/* Room for an 8.3 name and its backslash behind szDestDir, which only the
+   95/98 family's short and temporary names need. */
 #define SHORT_NAME_ROOM 13
 
 static const struct {
@@ -184,12 +185,14 @@ static InstallResult SettleResult(DWORD r, BOOL *pfForceAgain, BOOL *pfDeleteCop
 
 /* Gives the file its real name after an install under a short or temporary
    name, or removes the temporary file after a failure.  Returns the result
-   of the installation as it now stands. */
+   of the installation as it now stands: a file that keeps its temporary
+   name is not installed, so it is removed and the install fails. */
 static InstallResult FinishShortName(InstallResult result, LPCSTR szDestDir,
                                      LPCSTR szDestFileName, LPCSTR shortTargetName,
                                      BOOL fTempName)
 {
     char sourceRename[MAX_PATH], targetRename[MAX_PATH];
+    BOOL fRenamed;
 
     JoinPath(sourceRename, szDestDir, shortTargetName, FALSE);
     if (result != 0) {
@@ -199,16 +202,23 @@ static InstallResult FinishShortName(InstallResult result, LPCSTR szDestDir,
     }
     if (!FileExists(sourceRename))
         return result;
-    /* There is no name to rename to: leave the file as it is. */
-    if (!CHECK_TEXT(755, szDestFileName[0] != '\0', "Str::Length(szDestFileName)"))
+    if (!CHECK_TEXT(755, szDestFileName[0] != '\0', "Str::Length(szDestFileName)")) {
+        fRenamed = FALSE; /* there is no name to rename to */
+    } else {
+        JoinPath(targetRename, szDestDir, szDestFileName, FALSE);
+        /* A target without a short form is there still: the install is
+           forced, so the new file replaces it, as the service itself does
+           under the long name.  (Renaming never replaces a file.) */
+        if (fTempName && FileExists(targetRename))
+            DeleteFileA(targetRename);
+        fRenamed = CHECK_TEXT(757, MoveFileA(sourceRename, targetRename),
+                              "MoveFileA(sourceRename,targetRename)");
+    }
+    /* The target reached by its short name is in place whatever its name;
+       a temporary name that stayed is not: a target held open by another
+       program cannot be replaced. */
+    if (fRenamed || !fTempName)
         return result;
-    JoinPath(targetRename, szDestDir, szDestFileName, FALSE);
-    if (CHECK_TEXT(757, MoveFileA(sourceRename, targetRename),
-                   "MoveFileA(sourceRename,targetRename)") ||
-        !fTempName)
-        return result;
-    /* The file never got its name, so it is not installed: a target held
-       open by another program cannot be replaced. */
     DeleteFileA(sourceRename);
     return IR_OTHER;
 }
@@ -237,7 +247,7 @@ InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileN
        The source and target paths bound the rename and the short names. */
     if (!JoinPath(probe, szSrcDir, szSrcFileName, FALSE) ||
         !JoinPath(probe, szDestDir, szDestFileName, FALSE) ||
-        strlen(szDestDir) + SHORT_NAME_ROOM >= MAX_PATH)
+        (IsWin9x() && strlen(szDestDir) + SHORT_NAME_ROOM >= MAX_PATH))
         return IR_BUFFTOOSMALL;
 
     shortSourceName[0] = '\0';

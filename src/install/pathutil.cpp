@@ -98,11 +98,25 @@ void SplitPath(LPCSTR path, LPSTR nameOut, LPSTR dirOut)
     }
 }
 
+LPCSTR LastBackslash(LPCSTR path)
+{
+    LPCSTR last = NULL, p;
+
+    for (p = path; *p != '\0'; p++) {
+        /* A trail byte is never a backslash. */
+        if (IsDBCSLeadByte((BYTE)*p) && p[1] != '\0')
+            p++;
+        else if (*p == '\\')
+            last = p;
+    }
+    return last;
+}
+
 BOOL JoinPath(LPSTR buffer, LPCSTR dir, LPCSTR name, BOOL fAvoidDouble)
 {
-    size_t len = strlen(dir);
+    LPCSTR last = LastBackslash(dir);
 
-    if (fAvoidDouble && len > 0 && dir[len - 1] == '\\')
+    if (fAvoidDouble && last != NULL && last[1] == '\0')
         return FormatBounded(buffer, MAX_PATH, "%s%s", dir, name);
     return FormatBounded(buffer, MAX_PATH, "%s\\%s", dir, name);
 }

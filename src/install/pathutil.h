@@ -30,6 +30,10 @@ int FileExists(LPCSTR path);
    buffer that holds path.  Each output has room for MAX_PATH characters. */
 void SplitPath(LPCSTR path, LPSTR nameOut, LPSTR dirOut);
 
+/* The last backslash of path, or NULL; on a double-byte code page the
+   second byte of a character is never taken for one. */
+LPCSTR LastBackslash(LPCSTR path);
+
 /* Joins dir and name into buffer (MAX_PATH characters) with one backslash
    between them; with fAvoidDouble, a dir that already ends in a backslash
    gets no second one.  FALSE when the whole path does not fit. */

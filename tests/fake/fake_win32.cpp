@@ -88,11 +88,17 @@ static DWORD CopyOut(const std::string &text, LPSTR out, DWORD cch)
     return (DWORD)text.size();
 }
 
+/* Joins as the platform does: a directory ending in a backslash (a
+   character, not the second byte of one) gets no second one. */
 static std::string Join(const std::string &dir, const std::string &name)
 {
-    if (!dir.empty() && dir.back() == '\\')
-        return dir + name;
-    return dir + "\\" + name;
+    bool endsInBackslash = false;
+    for (size_t i = 0; i < dir.size(); i++) {
+        endsInBackslash = dir[i] == '\\';
+        if (IsDBCSLeadByte((BYTE)dir[i]) && i + 1 < dir.size())
+            i++;
+    }
+    return endsInBackslash ? dir + name : dir + "\\" + name;
 }
 
 /* 8.3 form of the last path element, upper case: a plausible short name. */
@@ -227,7 +233,10 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
 {
     fake::Log("MoveFileA", lpExistingFileName, lpNewFileName);
-    if (!state.moveFileOk || !fake::RemoveFile(lpExistingFileName))
+    /* As the platform: a rename never replaces another file. */
+    bool sameFile = fake::Key(lpExistingFileName) == fake::Key(lpNewFileName);
+    if (!state.moveFileOk || (!sameFile && fake::FileIs(lpNewFileName)) ||
+        !fake::RemoveFile(lpExistingFileName))
         return FALSE;
     fake::AddFile(lpNewFileName);
     return TRUE;

@@ -210,16 +210,37 @@ TEST_F(InstallTest, LookupOutcomes)
     }
 }
 
+/* The longest destination directory each family's paths fit behind:
+   Riredud.exe and its backslash on NT, an 8.3 name and its backslash on
+   the 95/98 family.  Anything longer is refused before any file operation. */
 TEST_F(InstallTest, DirectoryTooLongForItsPathsIsRefusedBeforeAnyFileOperation)
 {
-    std::string deep = "C:\\" + std::string(250, 'd');
-    fake::state.verFindFile = [&](const fake::VerFindCall &, LPSTR cur, LPSTR dest) {
-        cur[0] = '\0';
-        strcpy(dest, deep.c_str());
-        return (DWORD)0;
+    static const struct {
+        DWORD platformId;
+        size_t dirLength;
+        bool installs;
+    } cases[] = {
+        { VER_PLATFORM_WIN32_NT, 247, true },      { VER_PLATFORM_WIN32_NT, 248, false },
+        { VER_PLATFORM_WIN32_NT, 250, false },     { VER_PLATFORM_WIN32_WINDOWS, 246, true },
+        { VER_PLATFORM_WIN32_WINDOWS, 247, false },
     };
-    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_BUFFTOOSMALL);
-    EXPECT_THAT(Installs(), IsEmpty());
+    for (const auto &c : cases) {
+        FreshProgram();
+        fake::AddFile(SRC);
+        fake::state.platformId = c.platformId;
+        std::string deep = "C:\\" + std::string(c.dirLength - 3, 'd');
+        fake::state.verFindFile = [&](const fake::VerFindCall &, LPSTR cur, LPSTR dest) {
+            cur[0] = '\0';
+            strcpy(dest, deep.c_str());
+            return (DWORD)0;
+        };
+        std::string what = "platform " + std::to_string(c.platformId) + ", directory of " +
+                           std::to_string(c.dirLength);
+        EXPECT_EQ(InstallFile(SRC, DEST, TRUE), c.installs ? 0u : (InstallResult)IR_BUFFTOOSMALL)
+            << what;
+        EXPECT_EQ(Installs().size(), c.installs ? 1u : 0u) << what;
+        EXPECT_EQ(fake::FileIs(deep + "\\Riredud.exe"), c.installs) << what;
+    }
 }
 
 TEST_F(InstallTest, NullArgumentsAreReportedInOrderAndRefused)
@@ -323,15 +344,56 @@ TEST_F(Win9xInstallTest, AnOversizedShortPathIsReportedAndTheLongNameUsed)
     EXPECT_THAT(Installs()[0], ::testing::StartsWith("SysVerInstallFileA(3,Riredud.e#e,kwi"));
 }
 
-TEST_F(Win9xInstallTest, AFailedRenameOfATemporaryNameIsReportedAndFailsTheInstall)
+/* A file that keeps its temporary name after a reported check is not
+   installed: it is removed and the install fails. */
+TEST_F(Win9xInstallTest, AFileLeftUnderItsTemporaryNameIsRemovedAndFailsTheInstall)
 {
-    fake::state.moveFileOk = FALSE;
-    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), (InstallResult)IR_OTHER);
-    ASSERT_EQ(fake::state.boxes.size(), 1u);
-    EXPECT_THAT(fake::state.boxes[0].text,
-                ::testing::StartsWith(
-                    "File: stub, Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );"));
-    EXPECT_EQ(fake::state.files.size(), 1u); /* the temporary file is gone again */
+    static const struct {
+        const char *name, *destName, *report;
+    } cases[] = {
+        { "the rename fails", "Riredud.exe",
+          "File: stub, Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );" },
+        { "no name to rename to", "",
+          "File: stub, Line#: 755\nAssert( Str::Length(szDestFileName) );" },
+    };
+    for (const auto &c : cases) {
+        FreshProgram();
+        fake::AddFile(SRC);
+        fake::state.platformId = VER_PLATFORM_WIN32_WINDOWS;
+        fake::state.moveFileOk = FALSE;
+        char src[] = "Riredud.e#e", dir[] = "D:", destDir[] = "C:\\WINDOWS", cur[] = "";
+        char tmp[MAX_PATH] = "";
+        std::string dest = c.destName;
+        UINT len = MAX_PATH;
+        EXPECT_EQ(VersionInstall(3, src, &dest[0], dir, destDir, cur, tmp, &len),
+                  (InstallResult)IR_OTHER)
+            << c.name;
+        ASSERT_EQ(fake::state.boxes.size(), 1u) << c.name;
+        EXPECT_THAT(fake::state.boxes[0].text, ::testing::StartsWith(c.report)) << c.name;
+        EXPECT_EQ(fake::state.files.size(), 1u) << c.name; /* the source alone */
+    }
+}
+
+/* A present target without a short form: the file is installed under a
+   temporary name and replaces the target, as the forced install asks. */
+TEST_F(Win9xInstallTest, APresentTargetWithoutAShortFormIsReplaced)
+{
+    fake::AddFile(DEST);
+    fake::state.getShortPathName = [](LPCSTR path, LPSTR out, DWORD cch) {
+        if (strcmp(path, DEST) == 0)
+            return (DWORD)0;
+        strncpy(out, "D:\\RIREDUD.E#E", cch);
+        return (DWORD)strlen(out);
+    };
+    EXPECT_EQ(InstallFile(SRC, DEST, TRUE), 0u);
+    EXPECT_THAT(fake::CallsNamed({ "SysVerInstallFileA", "DeleteFileA", "MoveFileA" }),
+                ElementsAre("DeleteFileA(C:\\WINDOWS\\kwi1A2C.tmp)",
+                            "SysVerInstallFileA(3,RIREDUD.E#E,kwi1A2C.tmp,D:,C:\\WINDOWS,C:\\WINDOWS,,260)",
+                            "DeleteFileA(C:\\WINDOWS\\Riredud.exe)",
+                            "MoveFileA(C:\\WINDOWS\\kwi1A2C.tmp,C:\\WINDOWS\\Riredud.exe)"));
+    EXPECT_TRUE(fake::state.boxes.empty());
+    EXPECT_TRUE(fake::FileIs(DEST));
+    EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\kwi1A2C.tmp"));
 }
 
 TEST_F(Win9xInstallTest, AFailedRenameOfTheTargetsShortNameLeavesTheInstallStanding)

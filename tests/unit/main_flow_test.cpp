@@ -148,14 +148,19 @@ TEST_F(MainFlowTest, SourceDirectoryIsTheBootstrapsFolder)
 {
     static const struct {
         const char *modulePath, *source;
+        bool doubleByte;
     } cases[] = {
-        { "D:\\SETUP.EXE", "D:" },
-        { "E:\\disk 1\\SETUP.EXE", "E:\\disk 1" },
-        { "\\\\server\\share\\SETUP.EXE", "\\\\server\\share" },
+        { "D:\\SETUP.EXE", "D:", false },
+        { "E:\\disk 1\\SETUP.EXE", "E:\\disk 1", false },
+        { "\\\\server\\share\\SETUP.EXE", "\\\\server\\share", false },
+        /* Code page 932: the bootstrap named with a character whose second
+           byte is 0x5C, in a folder that ends with one. */
+        { "D:\\\x95\x5C\\\x83\x5C.EXE", "D:\\\x95\x5C", true },
     };
     for (const auto &c : cases) {
         SetUp();
         fake::state.modulePath = c.modulePath;
+        fake::state.doubleByteCodePage = c.doubleByte;
         fake::AddFile(std::string(c.source) + "\\Riredud.e#e");
         fake::AddFile(std::string(c.source) + "\\Setup.i#f");
 

@@ -55,6 +55,13 @@ TEST_F(PathTest, TrailBytesOfDoubleByteCharactersNeverSplit)
     EXPECT_STREQ(name, "\x95\x5C\x83\x2Ename");
     EXPECT_STREQ(dir, "C:\\dir");
 
+    /* A directory ending in such a character gets its backslash. */
+    fake::state.doubleByteCodePage = true;
+    JoinPath(name, "D:\\\x95\x5C", "Setup.i#f", TRUE);
+    EXPECT_STREQ(name, "D:\\\x95\x5C\\Setup.i#f");
+    JoinPath(name, "D:\\\x95\x5C\\", "Setup.i#f", TRUE);
+    EXPECT_STREQ(name, "D:\\\x95\x5C\\Setup.i#f");
+
     fake::state.doubleByteCodePage = false;
     SplitPath(path, name, dir);
     EXPECT_STREQ(name, "\x83\x2Ename");
