@@ -25,6 +25,12 @@ bool Stop::Read(ULONG_PTR address, void *buffer, SIZE_T size) const
     return ReadProcessMemory(process, (LPCVOID)address, buffer, size, &got) && got == size;
 }
 
+bool Stop::Write(ULONG_PTR address, const void *data, SIZE_T size) const
+{
+    SIZE_T done = 0;
+    return WriteProcessMemory(process, (LPVOID)address, data, size, &done) && done == size;
+}
+
 bool Stop::FromProgram(void) const
 {
     ULONG_PTR ret = 0;

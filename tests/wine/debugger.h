@@ -29,6 +29,8 @@ struct Stop {
     ULONG_PTR Argument(int i) const;
     /* Reads size bytes of the debuggee's memory at address. */
     bool Read(ULONG_PTR address, void *buffer, SIZE_T size) const;
+    /* Writes size bytes into the debuggee's memory at address. */
+    bool Write(ULONG_PTR address, const void *data, SIZE_T size) const;
     /* TRUE when the program's own code made the call, not a system DLL. */
     bool FromProgram(void) const;
 };

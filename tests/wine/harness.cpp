@@ -129,12 +129,6 @@ bool IsWin9x(void)
     return v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
-bool QuickRun(void)
-{
-    const char *quick = getenv("BOOTSTRAP_QUICK");
-    return quick && strcmp(quick, "1") == 0;
-}
-
 int Finish(void)
 {
     printf("%d passed, %d failed\n", passed, failed);
@@ -374,6 +368,135 @@ AfterExit WatchStandin(bool fExpectStart, DWORD timeoutMs)
         CloseHandle(process);
     }
     return after;
+}
+
+/* Names of the files that appear in the Windows directory while it runs. */
+struct DirWatch {
+    HANDLE dir = INVALID_HANDLE_VALUE;
+    OVERLAPPED ov = {};
+    DWORD buffer[16384];
+    std::vector<std::string> added;
+
+    void Arm()
+    {
+        ReadDirectoryChangesW(dir, buffer, sizeof buffer, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME,
+                              NULL, &ov, NULL);
+    }
+    void Start()
+    {
+        dir = CreateFileA(WinDir().c_str(), FILE_LIST_DIRECTORY,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, NULL);
+        ov.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+        Arm();
+    }
+    void Collect()
+    {
+        DWORD got;
+        while (WaitForSingleObject(ov.hEvent, 300) == WAIT_OBJECT_0 &&
+               GetOverlappedResult(dir, &ov, &got, FALSE) && got) {
+            for (BYTE *p = (BYTE *)buffer;;) {
+                FILE_NOTIFY_INFORMATION *info = (FILE_NOTIFY_INFORMATION *)p;
+                char name[MAX_PATH] = "";
+                WideCharToMultiByte(CP_ACP, 0, info->FileName, info->FileNameLength / 2, name,
+                                    MAX_PATH - 1, NULL, NULL);
+                if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME)
+                    added.push_back(name);
+                if (!info->NextEntryOffset)
+                    break;
+                p += info->NextEntryOffset;
+            }
+            ResetEvent(ov.hEvent);
+            Arm();
+        }
+        CancelIo(dir);
+        CloseHandle(dir);
+        CloseHandle(ov.hEvent);
+    }
+};
+
+/* The splash window is the bootstrap's captionless window.  Its thread pumps
+   no messages, so it is read without sending it any. */
+static void WatchSplash(DWORD pid, Run *run)
+{
+    RECT rc, screen;
+    HWND splash = FindProcessWindow(pid, "");
+
+    if (!splash || !GetDlgItem(splash, 101))
+        return;
+    run->splashSeen = true;
+    run->splashText = WindowText(GetDlgItem(splash, 101));
+    GetWindowRect(splash, &rc);
+    GetWindowRect(GetDesktopWindow(), &screen);
+    long width = rc.right - rc.left, height = rc.bottom - rc.top;
+    long dx = (screen.right - screen.left) - width, dy = (screen.bottom - screen.top) - height;
+    run->splashCentred = rc.left - screen.left == dx / 2 + (dx < 0 && dx % 2 ? -1 : 0) &&
+                         rc.top - screen.top == dy / 2 + (dy < 0 && dy % 2 ? -1 : 0);
+}
+
+/* Reads and answers a box of process pid with this caption, if one is up,
+   and waits until it is gone. */
+static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
+{
+    HWND box = FindProcessWindow(pid, caption);
+    if (!box)
+        return;
+    std::string text = BoxText(box);
+    if (text.empty())
+        return; /* not filled in yet */
+    texts->push_back(text);
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    while (IsWindow(box))
+        Sleep(10);
+}
+
+Run RunSetup(const std::string &cmdLine, bool expectLaunch)
+{
+    Run run;
+    PROCESS_INFORMATION pi;
+    DirWatch watch;
+
+    DeleteFileA(StandinReportPath().c_str());
+    watch.Start();
+    if (!Start(cmdLine, &pi)) {
+        watch.Collect();
+        return run;
+    }
+    DWORD started = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
+        if (!run.splashSeen)
+            WatchSplash(pi.dwProcessId, &run);
+        AnswerBox(pi.dwProcessId, "Setup Error", IDOK, &run.errorBoxes);
+        AnswerBox(pi.dwProcessId, "Assertion Failure!", IDYES, &run.assertReports);
+    }
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    run.exitCode = (long)code;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+
+    /* A started stand-in writes its report at once and closes itself soon. */
+    for (DWORD t = GetTickCount(); expectLaunch && GetTickCount() - t < 10000; Sleep(100))
+        if (!ReadStandinReport()["cmdline"].empty() && !FindWindowA("QVInstallWin", NULL))
+            break;
+    run.setupCommandLine = ReadStandinReport()["cmdline"];
+    watch.Collect();
+    run.added = watch.added;
+    return run;
+}
+
+std::vector<std::string> LeftInWindows(const char *pattern)
+{
+    std::vector<std::string> left;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(WinPath(pattern).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return left;
+    do
+        left.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow));
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return left;
 }
 
 static const char *answerCaption;

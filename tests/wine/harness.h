@@ -26,9 +26,6 @@ int Finish(void);
 void ExpectPlatform(void);
 bool IsWin9x(void);
 
-/* BOOTSTRAP_QUICK=1: the run checks only the main cases. */
-bool QuickRun(void);
-
 /* Full path of a program that lies beside this test program. */
 std::string Sibling(const char *name);
 
@@ -94,6 +91,26 @@ struct AfterExit {
     std::map<std::string, std::string> report;
 };
 AfterExit WatchStandin(bool fExpectStart, DWORD timeoutMs = 10000);
+
+/* What a user sees of one run of the bootstrap, and what it started. */
+struct Run {
+    long exitCode = -1;
+    bool splashSeen = false, splashCentred = false;
+    std::string splashText;
+    std::vector<std::string> errorBoxes, assertReports;
+    std::string setupCommandLine;
+    std::vector<std::string> added; /* files that appeared in the Windows directory */
+};
+
+/* Runs cmdLine (the bootstrap and its arguments) to its end, answering its
+   "Setup Error" boxes OK and its reports Yes, and watching its splash
+   window and the Windows directory; then waits up to 10 s for the setup
+   program's report when expectLaunch. */
+Run RunSetup(const std::string &cmdLine, bool expectLaunch);
+
+/* The files of the Windows directory that match pattern ("ver*.tmp"),
+   each as "name size". */
+std::vector<std::string> LeftInWindows(const char *pattern);
 
 /* Answers every box with this caption that this process shows, from a
    thread of its own, and keeps the texts it answered. */

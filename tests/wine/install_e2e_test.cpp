@@ -20,68 +20,6 @@ using harness::WinPath;
 
 static bool fWin9x;
 
-/* Names of the files that appear in the Windows directory while it runs. */
-struct DirWatch {
-    HANDLE dir = INVALID_HANDLE_VALUE;
-    OVERLAPPED ov = {};
-    DWORD buffer[16384];
-    std::vector<std::string> added;
-
-    void Arm()
-    {
-        ReadDirectoryChangesW(dir, buffer, sizeof buffer, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME,
-                              NULL, &ov, NULL);
-    }
-    void Start()
-    {
-        dir = CreateFileA(harness::WinDir().c_str(), FILE_LIST_DIRECTORY,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, NULL);
-        ov.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-        Arm();
-    }
-    void Collect()
-    {
-        DWORD got;
-        while (WaitForSingleObject(ov.hEvent, 300) == WAIT_OBJECT_0 &&
-               GetOverlappedResult(dir, &ov, &got, FALSE) && got) {
-            for (BYTE *p = (BYTE *)buffer;;) {
-                FILE_NOTIFY_INFORMATION *info = (FILE_NOTIFY_INFORMATION *)p;
-                char name[MAX_PATH] = "";
-                WideCharToMultiByte(CP_ACP, 0, info->FileName, info->FileNameLength / 2, name,
-                                    MAX_PATH - 1, NULL, NULL);
-                if (info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME)
-                    added.push_back(name);
-                if (!info->NextEntryOffset)
-                    break;
-                p += info->NextEntryOffset;
-            }
-            ResetEvent(ov.hEvent);
-            Arm();
-        }
-        CancelIo(dir);
-        CloseHandle(dir);
-        CloseHandle(ov.hEvent);
-    }
-    bool SawTempName()
-    {
-        for (const std::string &name : added)
-            if (_strnicmp(name.c_str(), "kwi", 3) == 0)
-                return true;
-        return false;
-    }
-};
-
-static bool TempNamesLeft(void)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(WinPath("kwi*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(h);
-    return true;
-}
-
 enum Hold { HOLD_NOTHING, HOLD_OPEN, HOLD_READONLY };
 
 /* Puts an old Riredud.exe into the Windows directory as hold says; returns
@@ -135,94 +73,22 @@ static void InstallFileFaults(void)
         for (const std::string &report : reports)
             EXPECT_TRUE(report.find("Line#: 757\nAssert( MoveFileA(sourceRename,targetRename) );") !=
                         std::string::npos);
-        EXPECT_TRUE(!TempNamesLeft());
+        EXPECT_TRUE(harness::LeftInWindows("kwi*").empty());
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
     }
     RemoveInstalled();
 }
 
-/* What a user sees of one run of the real Setup.exe, and what it started. */
-struct Run {
-    long exitCode = -1;
-    bool splashSeen = false, splashCentred = false;
-    std::string splashText;
-    std::vector<std::string> errorBoxes, assertReports;
-    std::string setupCommandLine;
-    std::vector<std::string> added; /* files that appeared in the Windows directory */
-};
-
-/* The splash window is the bootstrap's captionless window.  Its thread pumps
-   no messages, so it is read without sending it any. */
-static void WatchSplash(DWORD pid, Run *run)
+static harness::Run RunSetup(const char *medium, bool expectLaunch)
 {
-    RECT rc, screen;
-    char text[256] = "";
-    HWND splash = harness::FindProcessWindow(pid, "");
-
-    if (!splash || !GetDlgItem(splash, 101))
-        return;
-    run->splashSeen = true;
-    GetWindowTextA(GetDlgItem(splash, 101), text, sizeof text);
-    run->splashText = text;
-    GetWindowRect(splash, &rc);
-    GetWindowRect(GetDesktopWindow(), &screen);
-    long width = rc.right - rc.left, height = rc.bottom - rc.top;
-    long dx = (screen.right - screen.left) - width, dy = (screen.bottom - screen.top) - height;
-    run->splashCentred = rc.left - screen.left == dx / 2 + (dx < 0 && dx % 2 ? -1 : 0) &&
-                         rc.top - screen.top == dy / 2 + (dy < 0 && dy % 2 ? -1 : 0);
-}
-
-/* Reads and answers a box of process pid with this caption, if one is up,
-   and waits until it is gone. */
-static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
-{
-    HWND box = harness::FindProcessWindow(pid, caption);
-    if (!box)
-        return;
-    texts->push_back(harness::BoxText(box));
-    PostMessageA(box, WM_COMMAND, answer, 0);
-    while (IsWindow(box))
-        Sleep(10);
-}
-
-static Run RunSetup(const char *medium, bool expectLaunch)
-{
-    Run run;
-    PROCESS_INFORMATION pi;
-    DirWatch watch;
-
-    DeleteFileA(harness::StandinReportPath().c_str());
-    watch.Start();
-    if (!harness::Start(harness::QuotedPath(Medium(medium, "Setup.exe")), &pi))
-        return run;
-    DWORD started = GetTickCount();
-    while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
-        if (!run.splashSeen)
-            WatchSplash(pi.dwProcessId, &run);
-        AnswerBox(pi.dwProcessId, "Setup Error", IDOK, &run.errorBoxes);
-        AnswerBox(pi.dwProcessId, "Assertion Failure!", IDYES, &run.assertReports);
-    }
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    run.exitCode = (long)code;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-
-    /* A started stand-in writes its report at once and closes itself soon. */
-    for (DWORD t = GetTickCount(); expectLaunch && GetTickCount() - t < 10000; Sleep(100))
-        if (!harness::ReadStandinReport()["cmdline"].empty() && !FindWindowA("QVInstallWin", NULL))
-            break;
-    run.setupCommandLine = harness::ReadStandinReport()["cmdline"];
-    watch.Collect();
-    run.added = watch.added;
-    return run;
+    return harness::RunSetup(harness::QuotedPath(Medium(medium, "Setup.exe")), expectLaunch);
 }
 
 static void CompleteMedium(void)
 {
     RemoveInstalled();
-    Run run = RunSetup("complete", true);
+    harness::Run run = RunSetup("complete", true);
 
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(run.errorBoxes.empty());
@@ -240,7 +106,7 @@ static void CompleteMedium(void)
         sawTemp = sawTemp || _strnicmp(name.c_str(), "kwi", 3) == 0;
     }
     EXPECT_TRUE(sawTemp == fWin9x);
-    EXPECT_TRUE(!TempNamesLeft());
+    EXPECT_TRUE(harness::LeftInWindows("kwi*").empty());
 }
 
 /* The installation of a bootstrap with a VERSION.DLL planted beside it goes
@@ -251,7 +117,7 @@ static void PlantedVersionDll(void)
     RemoveInstalled();
     DeleteFileA(WinPath("planted-version-dll-was-called.txt").c_str());
     putenv("WINEDLLOVERRIDES=version=n,b");
-    Run run = RunSetup("planted", true);
+    harness::Run run = RunSetup("planted", true);
     putenv("WINEDLLOVERRIDES=");
 
     EXPECT_EQ_INT(run.exitCode, 1);
@@ -294,7 +160,7 @@ static void FailingMedia(size_t count)
             CloseHandle(h);
         }
         HANDLE held = PrepareDestination(c.hold);
-        Run run = RunSetup(c.medium, false);
+        harness::Run run = RunSetup(c.medium, false);
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
 
@@ -305,14 +171,14 @@ static void FailingMedia(size_t count)
         EXPECT_EQ_INT(run.assertReports.size(), fWin9x ? c.renameReports9x : 0);
         EXPECT_TRUE(Exists(WinPath("Riredud.exe")) == c.riredudLeft);
         EXPECT_TRUE(Exists(WinPath("Setup.inf")) == c.infLeft);
-        EXPECT_TRUE(!TempNamesLeft());
+        EXPECT_TRUE(harness::LeftInWindows("kwi*").empty());
         if (c.message)
             EXPECT_TRUE(run.setupCommandLine.empty());
     }
     RemoveInstalled();
 }
 
-int main(void)
+int main(int argc, char **argv)
 {
     harness::ExpectPlatform();
     fWin9x = harness::IsWin9x();
@@ -323,7 +189,7 @@ int main(void)
     putenv(report.c_str());
     putenv("STANDIN_CLOSE_MS=300");
 
-    if (harness::QuickRun()) {
+    if (argc > 1 && strcmp(argv[1], "quick") == 0) {
         /* Success, and one failure with its box and clean-up. */
         CompleteMedium();
         FailingMedia(1);

@@ -13,7 +13,7 @@ display_start() {
     _n=90
     while [ -e "/tmp/.X11-unix/X$_n" ] || [ -e "/tmp/.X$_n-lock" ]; do
         _n=$((_n + 1))
-        [ $_n -lt 200 ] || { echo "display_start: no free display number" >&2; return 1; }
+        [ $_n -lt 200 ] || { printf '%s\n' "display_start: no free display number" >&2; return 1; }
     done
     Xvfb ":$_n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     display_xvfb=$!
@@ -23,7 +23,7 @@ display_start() {
     until xdotool getdisplaygeometry >/dev/null 2>&1; do
         _i=$((_i + 1))
         if [ $_i -gt 100 ] || ! kill -0 "$display_xvfb" 2>/dev/null; then
-            echo "display_start: Xvfb did not start on $DISPLAY" >&2
+            printf '%s\n' "display_start: Xvfb did not start on $DISPLAY" >&2
             return 1
         fi
         sleep 0.1
@@ -37,7 +37,7 @@ display_start() {
         until [ -e "$_ready" ]; do
             _i=$((_i + 1))
             if [ $_i -gt 100 ] || ! kill -0 "$display_wm" 2>/dev/null; then
-                echo "display_start: openbox did not start on $DISPLAY" >&2
+                printf '%s\n' "display_start: openbox did not start on $DISPLAY" >&2
                 return 1
             fi
             sleep 0.1
@@ -63,7 +63,7 @@ prefix_template() {
     rm -rf "$_dir" && mkdir -p "$_dir" || return 1
     if ! WINEPREFIX="$_dir" WINEARCH="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
             wineboot -i >/dev/null 2>&1; then
-        echo "prefix_template: wineboot failed for a $2 prefix in $_dir" >&2
+        printf '%s\n' "prefix_template: wineboot failed for a $2 prefix in $_dir" >&2
         return 1
     fi
     WINEPREFIX="$_dir" wineserver -w
@@ -84,7 +84,7 @@ prefix_version() {
     _dir=$(cd "$1" && pwd) || return 1 # Wine takes only an absolute prefix path
     if ! WINEPREFIX="$_dir" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine' /v Version \
             /d "$2" /f >/dev/null 2>&1; then
-        echo "prefix_version: could not set version $2 in $_dir" >&2
+        printf '%s\n' "prefix_version: could not set version $2 in $_dir" >&2
         return 1
     fi
     WINEPREFIX="$_dir" wineserver -w
@@ -98,7 +98,9 @@ drive_map() {
     _letter=$(printf '%s' "$2" | tr 'A-Z' 'a-z')
     ln -sfn "$3" "$1/dosdevices/$_letter:" || return 1
     [ -n "$4" ] || return 0
+    # /reg:64: in a 64-bit prefix the 32-bit reg.exe would write into the
+    # 32-bit view of HKLM, which Wine's mount manager does not read.
     WINEPREFIX="$_prefix" WINEDEBUG=-all wine reg add 'HKLM\Software\Wine\Drives' /v "$_letter:" \
-        /d "$4" /f >/dev/null 2>&1 || { echo "drive_map: could not set the type of $_letter:" >&2; return 1; }
+        /d "$4" /f /reg:64 >/dev/null 2>&1 || { printf '%s\n' "drive_map: could not set the type of $_letter:" >&2; return 1; }
     WINEPREFIX="$_prefix" wineserver -w
 }
