@@ -85,10 +85,12 @@ static harness::Run RunSetup(const char *medium, bool expectLaunch)
     return harness::RunSetup(harness::QuotedPath(Medium(medium, "Setup.exe")), expectLaunch);
 }
 
-static void CompleteMedium(void)
+/* A complete medium, its bootstrap signed or not. */
+static void CompleteMedium(const char *medium)
 {
+    printf("Setup.exe, %s medium\n", medium);
     RemoveInstalled();
-    harness::Run run = RunSetup("complete", true);
+    harness::Run run = RunSetup(medium, true);
 
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(run.errorBoxes.empty());
@@ -97,7 +99,7 @@ static void CompleteMedium(void)
     EXPECT_EQ_STR(run.splashText, SPLASH_TEXT);
     EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
     EXPECT_TRUE(Contents(WinPath("Setup.inf")) == Contents(Medium("originals", "Setup.inf")));
-    std::string mediumDir = harness::Sibling("media\\complete");
+    std::string mediumDir = harness::Sibling("media\\") + medium;
     EXPECT_EQ_STR(run.setupCommandLine, WinPath("Riredud.exe") + " -S \"" + mediumDir + "\"");
     /* The 95/98 family installs under names the platform makes from "kwi". */
     bool sawTemp = false;
@@ -191,12 +193,13 @@ int main(int argc, char **argv)
 
     if (argc > 1 && strcmp(argv[1], "quick") == 0) {
         /* Success, and one failure with its box and clean-up. */
-        CompleteMedium();
+        CompleteMedium("complete");
         FailingMedia(1);
         return harness::Finish();
     }
     InstallFileFaults();
-    CompleteMedium();
+    CompleteMedium("complete");
+    CompleteMedium("signed");
     PlantedVersionDll();
     FailingMedia(0);
     return harness::Finish();
