@@ -61,17 +61,19 @@ void SaveScreen(const std::string &path)
     }
 }
 
-long CountDarkPixels(const RECT &rc)
+void CountPixels(const RECT &rc, long *dark, long *light)
 {
     Capture cap = CaptureScreen(rc);
-    long dark = 0;
+    *dark = *light = 0;
     for (LONG y = 0; y < cap.info.biHeight; y++)
         for (LONG x = 0; x < cap.info.biWidth; x++) {
             const BYTE *p = &cap.bits[(size_t)y * cap.rowBytes + (size_t)x * 3];
-            if (p[0] + p[1] + p[2] < 3 * 128)
-                dark++;
+            int sum = p[0] + p[1] + p[2];
+            if (sum < 3 * 64)
+                (*dark)++;
+            else if (sum > 3 * 192)
+                (*light)++;
         }
-    return dark;
 }
 
 void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail)

@@ -72,9 +72,10 @@ std::string Contents(const std::string &path); /* "<absent>" when unreadable */
 void RemoveInstalled(void);
 
 /* Saves the screen as a bitmap file; counts the pixels of a screen
-   rectangle that are darker than mid-grey. */
+   rectangle that are darker than a quarter grey, and lighter than three
+   quarters. */
 void SaveScreen(const std::string &path);
-long CountDarkPixels(const RECT &rc);
+void CountPixels(const RECT &rc, long *dark, long *light);
 
 /* The stand-in setup program's report (sample/standin): the file it is
    told to write through STANDIN_REPORT, and its key=value lines, empty

@@ -4,7 +4,8 @@
  * where it destroys its splash window, after both files are installed.  At
  * that moment the window must be up, centred on the screen, with its style
  * and text, painted (no update region left, dark text pixels on the
- * screen), although the program pumps no messages.
+ * screen: its light face with dark text in it), although the program
+ * pumps no messages.
  */
 #include "debugger.h"
 #include "harness.h"
@@ -19,7 +20,7 @@ struct Seen {
     LONG style = 0;
     std::string text;
     bool updatePending = true, textUpdatePending = true;
-    long darkPixels = 0;
+    long darkPixels = 0, lightPixels = 0, textArea = 0;
 };
 
 static void Inspect(HWND splash, Seen *seen)
@@ -36,7 +37,8 @@ static void Inspect(HWND splash, Seen *seen)
     seen->updatePending = GetUpdateRect(splash, NULL, FALSE) != 0;
     seen->textUpdatePending = GetUpdateRect(text, NULL, FALSE) != 0;
     GetWindowRect(text, &rcText);
-    seen->darkPixels = harness::CountDarkPixels(rcText);
+    harness::CountPixels(rcText, &seen->darkPixels, &seen->lightPixels);
+    seen->textArea = (rcText.right - rcText.left) * (rcText.bottom - rcText.top);
     harness::SaveScreen(harness::Sibling("splash-seen.bmp"));
 }
 
@@ -70,9 +72,9 @@ int main(void)
     EXPECT_TRUE(seen.found);
 
     long width = seen.rc.right - seen.rc.left, height = seen.rc.bottom - seen.rc.top;
-    printf("screen %ldx%ld, splash %ldx%ld at %ld,%ld, %ld dark text pixels\n",
+    printf("screen %ldx%ld, splash %ldx%ld at %ld,%ld; its text field: %ld dark, %ld light pixels\n",
            seen.screen.right - seen.screen.left, seen.screen.bottom - seen.screen.top, width,
-           height, seen.rc.left, seen.rc.top, seen.darkPixels);
+           height, seen.rc.left, seen.rc.top, seen.darkPixels, seen.lightPixels);
     EXPECT_TRUE(seen.visible);
     EXPECT_TRUE(width > 200 && height > 50); /* 200 x 50 dialog units */
     EXPECT_EQ_INT(seen.rc.left, floor((seen.screen.left + seen.screen.right - width) / 2.0));
@@ -85,6 +87,7 @@ int main(void)
     EXPECT_TRUE(!seen.updatePending);
     EXPECT_TRUE(!seen.textUpdatePending);
     EXPECT_TRUE(seen.darkPixels > 50);
+    EXPECT_TRUE(seen.lightPixels > seen.textArea / 2);
     harness::RemoveInstalled();
     return harness::Finish();
 }
