@@ -8,6 +8,22 @@
 #   MODE bare  Xvfb alone: Wine then waits up to 2 s for a window manager
 #              whenever a managed window is destroyed
 # display_stop ends what display_start started.
+
+# await WHAT PID CONDITION...: waits up to 10 s until CONDITION holds, as
+# long as process PID (WHAT) lives.
+await() {
+    _what=$1 _pid=$2 _i=0
+    shift 2
+    until "$@" >/dev/null 2>&1; do
+        _i=$((_i + 1))
+        if [ $_i -gt 100 ] || ! kill -0 "$_pid" 2>/dev/null; then
+            printf '%s\n' "display_start: $_what did not start on $DISPLAY" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
 display_start() {
     _mode="$1"
     _n=90
@@ -19,29 +35,13 @@ display_start() {
     display_xvfb=$!
     DISPLAY=":$_n"
     export DISPLAY
-    _i=0
-    until xdotool getdisplaygeometry >/dev/null 2>&1; do
-        _i=$((_i + 1))
-        if [ $_i -gt 100 ] || ! kill -0 "$display_xvfb" 2>/dev/null; then
-            printf '%s\n' "display_start: Xvfb did not start on $DISPLAY" >&2
-            return 1
-        fi
-        sleep 0.1
-    done
+    await Xvfb "$display_xvfb" xdotool getdisplaygeometry || return 1
     display_wm=""
     if [ "$_mode" = wm ]; then
         _ready=$(mktemp -u "/tmp/openbox-ready.XXXXXX")
         openbox --startup "touch $_ready" >/dev/null 2>&1 &
         display_wm=$!
-        _i=0
-        until [ -e "$_ready" ]; do
-            _i=$((_i + 1))
-            if [ $_i -gt 100 ] || ! kill -0 "$display_wm" 2>/dev/null; then
-                printf '%s\n' "display_start: openbox did not start on $DISPLAY" >&2
-                return 1
-            fi
-            sleep 0.1
-        done
+        await openbox "$display_wm" test -e "$_ready" || return 1
         rm -f "$_ready"
     fi
 }
