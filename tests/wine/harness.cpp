@@ -417,25 +417,6 @@ struct DirWatch {
     }
 };
 
-/* The splash window is the bootstrap's captionless window.  Its thread pumps
-   no messages, so it is read without sending it any. */
-static void WatchSplash(DWORD pid, Run *run)
-{
-    RECT rc, screen;
-    HWND splash = FindProcessWindow(pid, "");
-
-    if (!splash || !GetDlgItem(splash, 101))
-        return;
-    run->splashSeen = true;
-    run->splashText = WindowText(GetDlgItem(splash, 101));
-    GetWindowRect(splash, &rc);
-    GetWindowRect(GetDesktopWindow(), &screen);
-    long width = rc.right - rc.left, height = rc.bottom - rc.top;
-    long dx = (screen.right - screen.left) - width, dy = (screen.bottom - screen.top) - height;
-    run->splashCentred = rc.left - screen.left == dx / 2 + (dx < 0 && dx % 2 ? -1 : 0) &&
-                         rc.top - screen.top == dy / 2 + (dy < 0 && dy % 2 ? -1 : 0);
-}
-
 /* Reads and answers a box of process pid with this caption, if one is up,
    and waits until it is gone. */
 static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
@@ -466,8 +447,6 @@ Run RunSetup(const std::string &cmdLine, bool expectLaunch)
     }
     DWORD started = GetTickCount();
     while (WaitForSingleObject(pi.hProcess, 2) == WAIT_TIMEOUT && GetTickCount() - started < 60000) {
-        if (!run.splashSeen)
-            WatchSplash(pi.dwProcessId, &run);
         AnswerBox(pi.dwProcessId, "Setup Error", IDOK, &run.errorBoxes);
         AnswerBox(pi.dwProcessId, "Assertion Failure!", IDYES, &run.assertReports);
     }

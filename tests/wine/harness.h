@@ -96,16 +96,15 @@ AfterExit WatchStandin(bool fExpectStart, DWORD timeoutMs = 10000);
 /* What a user sees of one run of the bootstrap, and what it started. */
 struct Run {
     long exitCode = -1;
-    bool splashSeen = false, splashCentred = false;
-    std::string splashText;
     std::vector<std::string> errorBoxes, assertReports;
     std::string setupCommandLine;
     std::vector<std::string> added; /* files that appeared in the Windows directory */
 };
 
 /* Runs cmdLine (the bootstrap and its arguments) to its end, answering its
-   "Setup Error" boxes OK and its reports Yes, and watching its splash
-   window and the Windows directory; then waits up to 10 s for the setup
+   "Setup Error" boxes OK and its reports Yes, and watching the Windows
+   directory (the splash suite watches the splash window, stopped where it
+   is destroyed: a poll may miss a window that lives some milliseconds); then waits up to 10 s for the setup
    program's report when expectLaunch. */
 Run RunSetup(const std::string &cmdLine, bool expectLaunch);
 
