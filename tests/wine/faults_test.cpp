@@ -7,7 +7,8 @@
  *   faults_test japanese     code page 932: an argument and a medium folder
  *                            whose characters end in the byte of a backslash
  *   faults_test paths        medium folders with blanks and of 240
- *                            characters; a Windows directory of 247
+ *                            characters; a Windows directory of 247;
+ *                            an old Riredud.exe without a short name
  *
  * Each case checks every box the user sees (caption and text), the exit
  * code, whether the setup program was started and with what, the Windows
@@ -230,6 +231,35 @@ static std::string MediumOfLength(int length)
     return harness::Sibling("media\\") + found.cFileName;
 }
 
+/* A run of the bootstrap of the complete medium under the debugger, with
+   its "Setup Error" boxes answered OK and its reports Yes. */
+struct DebugRun {
+    long exitCode;
+    std::vector<std::string> boxes, reports;
+    std::string setupCommandLine;
+};
+
+static DebugRun RunDebugged(std::vector<harness::Breakpoint> &breakpoints, bool expectLaunch)
+{
+    DebugRun result;
+    DeleteFileA(harness::StandinReportPath().c_str());
+    std::string folder = harness::Sibling("media\\complete");
+    harness::Debuggee run = harness::Debug(
+        harness::QuotedPath(folder + "\\Setup.exe"), breakpoints, [&](DWORD pid) {
+            harness::AnswerBox(pid, "Setup Error", IDOK, &result.boxes);
+            harness::AnswerBox(pid, "Assertion Failure!", IDYES, &result.reports);
+        });
+    result.exitCode = run.exitCode;
+    result.setupCommandLine = harness::WatchStandin(expectLaunch).report["cmdline"];
+    printf("  exit %ld, %u box(es), setup program %s\n", result.exitCode,
+           (unsigned)result.boxes.size(), harness::Quote(result.setupCommandLine).c_str());
+    for (const std::string &box : result.boxes)
+        printf("  box: %s\n", harness::Quote(box).c_str());
+    for (const std::string &report : result.reports)
+        printf("  report: %s\n", harness::Quote(report).c_str());
+    return result;
+}
+
 /* A Windows directory of 247 characters: the debugger hands it to the
    bootstrap wherever it asks for the Windows directory.  On NT the
    bootstrap's paths fit behind it, but the service cannot create its
@@ -240,7 +270,6 @@ static void LongWindowsDirectory(void)
 {
     std::string winDir = "C:\\" + std::string(244, 'w');
     CreateDirectoryA(winDir.c_str(), NULL);
-    std::vector<std::string> boxes;
     std::vector<harness::Breakpoint> breakpoints = {
         { "kernel32.dll", "GetWindowsDirectoryA", 8,
           [&](harness::Stop &stop) {
@@ -253,30 +282,15 @@ static void LongWindowsDirectory(void)
               return verdict;
           } },
     };
-    DeleteFileA(harness::StandinReportPath().c_str());
-    std::string folder = harness::Sibling("media\\complete");
-    harness::Debuggee run = harness::Debug(
-        harness::QuotedPath(folder + "\\Setup.exe"), breakpoints, [&](DWORD pid) {
-            HWND box = harness::FindProcessWindow(pid, "Setup Error");
-            if (box && !harness::BoxText(box).empty()) {
-                boxes.push_back(harness::BoxText(box));
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-                while (IsWindow(box))
-                    Sleep(10);
-            }
-        });
-    harness::AfterExit after = harness::WatchStandin(!harness::IsWin9x());
-    printf("  Windows directory of %u characters: exit %ld, %u box(es), setup program %s\n",
-           (unsigned)winDir.size(), run.exitCode, (unsigned)boxes.size(),
-           harness::Quote(after.report["cmdline"]).c_str());
-    for (const std::string &box : boxes)
-        printf("  box: %s\n", harness::Quote(box).c_str());
+    printf("Windows directory of %u characters\n", (unsigned)winDir.size());
+    DebugRun run = RunDebugged(breakpoints, false);
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(breakpoints[0].calls >= 2);
-    EXPECT_EQ_INT(boxes.size(), 1);
-    if (!boxes.empty())
-        EXPECT_EQ_STR(boxes[0], ExpectedString(IDS_EXPAND_ERROR));
-    EXPECT_TRUE(after.report["cmdline"].empty());
+    EXPECT_EQ_INT(run.boxes.size(), 1);
+    if (!run.boxes.empty())
+        EXPECT_EQ_STR(run.boxes[0], ExpectedString(IDS_EXPAND_ERROR));
+    EXPECT_TRUE(run.reports.empty());
+    EXPECT_TRUE(run.setupCommandLine.empty());
     EXPECT_TRUE(!Exists(winDir + "\\Riredud.exe"));
     EXPECT_TRUE(!Exists(winDir + "\\Setup.inf"));
     std::vector<std::string> left;
@@ -291,6 +305,44 @@ static void LongWindowsDirectory(void)
         FindClose(h);
     EXPECT_EQ_INT(left.size(), harness::IsWin9x() ? 0 : 1);
     RemoveDirectoryA(winDir.c_str());
+}
+
+/* An old Riredud.exe in the Windows directory that has no short name (a
+   volume without 8.3 names): the debugger makes GetShortPathNameA fail for
+   it.  The 95/98 family then installs under a temporary name and puts the
+   new file in the old one's place; NT asks for no short name at all. */
+static void TargetWithoutShortName(void)
+{
+    std::string target = WinPath("Riredud.exe");
+    HANDLE h = CreateFileA(target.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written;
+    WriteFile(h, "old", 3, &written, NULL);
+    CloseHandle(h);
+    int refused = 0;
+    std::vector<harness::Breakpoint> breakpoints = {
+        { "kernel32.dll", "GetShortPathNameA", 12,
+          [&](harness::Stop &stop) {
+              harness::Verdict verdict;
+              char path[MAX_PATH] = "";
+              if (stop.FromProgram() && stop.Read(stop.Argument(0), path, sizeof path - 1) &&
+                  _stricmp(path, target.c_str()) == 0) {
+                  verdict.fForceReturn = true; /* 0: no short form */
+                  refused++;
+              }
+              return verdict;
+          } },
+    };
+    printf("old Riredud.exe without a short name\n");
+    DebugRun run = RunDebugged(breakpoints, true);
+    EXPECT_EQ_INT(run.exitCode, 1);
+    EXPECT_EQ_INT(refused, harness::IsWin9x() ? 1 : 0);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_TRUE(run.reports.empty());
+    EXPECT_EQ_STR(run.setupCommandLine,
+                  target + " -S \"" + harness::Sibling("media\\complete") + "\"");
+    EXPECT_TRUE(Contents(target) == Contents(Medium("originals", "Riredud.exe")));
+    EXPECT_TRUE(LeftInWindows("kwi*.tmp").empty());
+    EXPECT_TRUE(LeftInWindows("ver*.tmp").empty());
 }
 
 static int Paths(void)
@@ -321,6 +373,9 @@ static int Paths(void)
     }
     Clean();
     LongWindowsDirectory();
+    Clean();
+    TargetWithoutShortName();
+    Clean();
     return harness::Finish();
 }
 

@@ -417,9 +417,7 @@ struct DirWatch {
     }
 };
 
-/* Reads and answers a box of process pid with this caption, if one is up,
-   and waits until it is gone. */
-static void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
+void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts)
 {
     HWND box = FindProcessWindow(pid, caption);
     if (!box)

@@ -101,6 +101,10 @@ struct Run {
     std::vector<std::string> added; /* files that appeared in the Windows directory */
 };
 
+/* Reads and answers a box of process pid with this caption, if one is up,
+   keeps its text in texts and waits until it is gone. */
+void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::string> *texts);
+
 /* Runs cmdLine (the bootstrap and its arguments) to its end, answering its
    "Setup Error" boxes OK and its reports Yes, and watching the Windows
    directory (the splash suite watches the splash window, stopped where it
