@@ -293,16 +293,11 @@ static void LongWindowsDirectory(void)
     EXPECT_TRUE(run.setupCommandLine.empty());
     EXPECT_TRUE(!Exists(winDir + "\\Riredud.exe"));
     EXPECT_TRUE(!Exists(winDir + "\\Setup.inf"));
-    std::vector<std::string> left;
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((winDir + "\\*.tmp").c_str(), &found);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found)) {
-        left.push_back(found.cFileName);
-        printf("  left in that directory: %s %lu\n", found.cFileName, found.nFileSizeLow);
-        DeleteFileA((winDir + "\\" + found.cFileName).c_str());
+    std::vector<std::string> left = harness::FilesIn(winDir, "*.tmp");
+    for (const std::string &file : left) {
+        printf("  left in that directory: %s\n", file.c_str());
+        DeleteFileA((winDir + "\\" + file.substr(0, file.find(' '))).c_str());
     }
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
     EXPECT_EQ_INT(left.size(), harness::IsWin9x() ? 0 : 1);
     RemoveDirectoryA(winDir.c_str());
 }

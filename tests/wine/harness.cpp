@@ -464,18 +464,23 @@ Run RunSetup(const std::string &cmdLine, bool expectLaunch)
     return run;
 }
 
-std::vector<std::string> LeftInWindows(const char *pattern)
+std::vector<std::string> FilesIn(const std::string &dir, const char *pattern)
 {
-    std::vector<std::string> left;
+    std::vector<std::string> files;
     WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(WinPath(pattern).c_str(), &found);
+    HANDLE h = FindFirstFileA((dir + "\\" + pattern).c_str(), &found);
     if (h == INVALID_HANDLE_VALUE)
-        return left;
+        return files;
     do
-        left.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow));
+        files.push_back(std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow));
     while (FindNextFileA(h, &found));
     FindClose(h);
-    return left;
+    return files;
+}
+
+std::vector<std::string> LeftInWindows(const char *pattern)
+{
+    return FilesIn(WinDir(), pattern);
 }
 
 static const char *answerCaption;

@@ -107,13 +107,15 @@ void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::stri
 
 /* Runs cmdLine (the bootstrap and its arguments) to its end, answering its
    "Setup Error" boxes OK and its reports Yes, and watching the Windows
-   directory (the splash suite watches the splash window, stopped where it
-   is destroyed: a poll may miss a window that lives some milliseconds); then waits up to 10 s for the setup
-   program's report when expectLaunch. */
+   directory; then waits up to 10 s for the setup program's report when
+   expectLaunch.  (The splash window is the splash suite's: it stops the
+   program where the window is destroyed, since a poll may miss a window
+   that lives some milliseconds.) */
 Run RunSetup(const std::string &cmdLine, bool expectLaunch);
 
-/* The files of the Windows directory that match pattern ("ver*.tmp"),
-   each as "name size". */
+/* The files of dir, or of the Windows directory, that match pattern
+   ("ver*.tmp"), each as "name size". */
+std::vector<std::string> FilesIn(const std::string &dir, const char *pattern);
 std::vector<std::string> LeftInWindows(const char *pattern);
 
 /* Answers every box with this caption that this process shows, from a

@@ -68,9 +68,8 @@ int main(void)
         { " -S other", " -S \"other\"", false },
     };
     harness::ExpectPlatform();
-    std::string winDir = harness::WinDir();
-    std::string prefix = winDir + "\\Riredud.exe -S \"" +
-                         harness::Sibling("media\\complete") + "\"";
+    std::string setupProgram = harness::WinPath("Riredud.exe");
+    std::string prefix = setupProgram + " -S \"" + harness::Sibling("media\\complete") + "\"";
     std::string reportVar = "STANDIN_REPORT=" + harness::StandinReportPath();
     putenv(reportVar.c_str());
     putenv("STANDIN_EXIT=3");
@@ -101,7 +100,7 @@ int main(void)
     putenv("STANDIN_CLOSE_MS=300");
     Launch root = RunBootstrap("X:", "", SW_SHOWNORMAL);
     EXPECT_EQ_INT(root.exitCode, 1);
-    EXPECT_EQ_STR(root.report["cmdline"], winDir + "\\Riredud.exe -S \"X:\"");
+    EXPECT_EQ_STR(root.report["cmdline"], setupProgram + " -S \"X:\"");
 
     printf("-wait with a setup program that cannot start\n");
     Launch launch = RunBootstrap("not-a-program", " -wait", SW_SHOWNORMAL);

@@ -1,6 +1,7 @@
 /*
- * The resources of the program file under test (the one on the media): strings, dialog 100, icon group 1,
- * all in language 1033, read by the platform's own resource functions.
+ * The resources of the program file under test (the one on the media):
+ * strings, dialog 100, icon group 1, all in language 1033, read by the
+ * platform's own resource functions.
  */
 #include "harness.h"
 

@@ -65,8 +65,8 @@ int main(void)
     putenv("STANDIN_CLOSE_MS=300");
 
     harness::RemoveInstalled();
-    harness::Debuggee run = harness::Debug(harness::Quote(harness::Medium("complete", "Setup.exe")),
-                                           breakpoints, NULL);
+    harness::Debuggee run = harness::Debug(
+        harness::QuotedPath(harness::Medium("complete", "Setup.exe")), breakpoints, NULL);
     EXPECT_TRUE(run.breakpointsSet);
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(seen.found);

@@ -54,13 +54,19 @@ display_stop() {
     return 0
 }
 
+# prefix_clear DIR: ends the Wine server of prefix DIR and removes it;
+# _dir is then its absolute path (Wine takes only an absolute prefix path).
+prefix_clear() {
+    mkdir -p "$1" && _dir=$(cd "$1" && pwd) || return 1
+    WINEPREFIX="$_dir" wineserver -k 2>/dev/null || true
+    rm -rf "$_dir"
+}
+
 # prefix_template DIR ARCH: boots a fresh prefix (ARCH win32 or win64), the
 # template that prefix_make copies.  No Mono or Gecko: nothing here needs
 # them, and their installers would ask.
 prefix_template() {
-    mkdir -p "$1" && _dir=$(cd "$1" && pwd) || return 1
-    WINEPREFIX="$_dir" wineserver -k 2>/dev/null || true
-    rm -rf "$_dir" && mkdir -p "$_dir" || return 1
+    prefix_clear "$1" && mkdir -p "$_dir" || return 1
     if ! WINEPREFIX="$_dir" WINEARCH="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
             wineboot -i >/dev/null 2>&1; then
         printf '%s\n' "prefix_template: wineboot failed for a $2 prefix in $_dir" >&2
@@ -73,9 +79,7 @@ prefix_template() {
 # TEMPLATE, with Wine's Windows version set to VERSION (win95, win98, winme,
 # nt40, win2k, winxp, win7, win10, ...).
 prefix_make() {
-    mkdir -p "$1" && _dir=$(cd "$1" && pwd) || return 1
-    WINEPREFIX="$_dir" wineserver -k 2>/dev/null || true
-    rm -rf "$_dir" && cp -a "$3" "$_dir" || return 1
+    prefix_clear "$1" && cp -a "$3" "$_dir" || return 1
     prefix_version "$_dir" "$2"
 }
 
