@@ -32,6 +32,14 @@ DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestF
                                 LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
                                 PUINT lpuTmpFileLen);
 
+/*
+ * GetModuleFileNameW and GetShortPathNameW, looked up at run time (the 95/98
+ * family has them as stubs at most): 0, as a failure, where they are
+ * missing.  src/win32/sysdll.cpp on Windows, the fake in the unit tests.
+ */
+DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer);
+
 #include <stdarg.h>
 #include <stddef.h>
 #include <string.h>

@@ -47,10 +47,52 @@ static void GetInstallDirectory(LPSTR szWinDir)
         szWinDir[2] = '\0';
 }
 
+/* wsz in the ANSI code page into szAnsi (MAX_PATH characters); FALSE when
+   it does not fit or cannot be written there unchanged (a character the
+   code page lacks becomes '?' or a look-alike: the way back tells). */
+static BOOL WideToAnsiExactly(LPCWSTR wsz, LPSTR szAnsi)
+{
+    WCHAR wszBack[MAX_PATH];
+    int i;
+
+    if (WideCharToMultiByte(CP_ACP, 0, wsz, -1, szAnsi, MAX_PATH, NULL, NULL) == 0 ||
+        MultiByteToWideChar(CP_ACP, 0, szAnsi, -1, wszBack, MAX_PATH) == 0)
+        return FALSE;
+    for (i = 0; wsz[i] == wszBack[i]; i++)
+        if (wsz[i] == 0)
+            return TRUE;
+    return FALSE;
+}
+
+/* On the NT family, where the name of the bootstrap's folder cannot be
+   written in the ANSI code page (a folder in the Downloads of a user whose
+   name is in another script), the folder's short (8.3) name, which can:
+   into szShortDir, returning TRUE.  FALSE, leaving the ANSI name in use,
+   when the name can be written, or the volume keeps no short names. */
+static BOOL GetShortSourceDirectory(HINSTANCE hInstance, LPSTR szShortDir)
+{
+    WCHAR wszDir[MAX_PATH], wszShort[MAX_PATH];
+    DWORD len, i, lastSlash = 0;
+
+    if (IsWin9x())
+        return FALSE;
+    len = SysGetModuleFileNameW(hInstance, wszDir, MAX_PATH);
+    if (len == 0 || len >= MAX_PATH)
+        return FALSE;
+    for (i = 0; i < len; i++)
+        if (wszDir[i] == '\\')
+            lastSlash = i;
+    wszDir[lastSlash] = 0;
+    if (lastSlash == 0 || WideToAnsiExactly(wszDir, szShortDir))
+        return FALSE;
+    len = SysGetShortPathNameW(wszDir, wszShort, MAX_PATH);
+    return len > 0 && len < MAX_PATH && WideToAnsiExactly(wszShort, szShortDir);
+}
+
 /* The folder that holds the bootstrap, without a trailing backslash. */
 static void GetSourceDirectory(HINSTANCE hInstance, LPSTR szSrcDir)
 {
-    char szModule[MAX_PATH];
+    char szModule[MAX_PATH], szShort[MAX_PATH];
     LPCSTR lastSlash;
 
     szModule[0] = '\0';
@@ -62,6 +104,10 @@ static void GetSourceDirectory(HINSTANCE hInstance, LPSTR szSrcDir)
     lastSlash = LastBackslash(szSrcDir);
     if (lastSlash != NULL)
         szSrcDir[lastSlash - szSrcDir] = '\0';
+    /* Its name as the ANSI functions give it, unless that names no folder. */
+    if (!GetShortSourceDirectory(hInstance, szShort))
+        return;
+    CopyBounded(szSrcDir, MAX_PATH, szShort);
 }
 
 /* Installs the files of the table in order; stops at the first failure. */

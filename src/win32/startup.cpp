@@ -9,10 +9,12 @@
  * the module handle, no previous instance, the command line behind the
  * program name, and the show command of the start-up record (or
  * SW_SHOWDEFAULT); its result is the exit code.  The arguments are split
- * from GetCommandLineA where they are used (see launcher.cpp).
+ * from GetCommandLineA where they are used (see launcher.cpp).  Before
+ * anything else it hardens the DLL search (sysdll.cpp).
  */
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/launcher.h"
+#include "win32/sysdll.h"
 
 /* The program's own image, where the linker put it: its module handle. */
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -25,6 +27,7 @@ extern "C" __attribute__((used)) void WinMainCRTStartup(void)
     LPSTR cmdLine = (LPSTR)SkipProgramName(GetCommandLineA());
     int nCmdShow = SW_SHOWDEFAULT;
 
+    HardenDllSearch();
     while (*cmdLine == ' ' || *cmdLine == '\t')
         cmdLine++;
     memset(&startup, 0, sizeof(startup));

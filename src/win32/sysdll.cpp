@@ -1,24 +1,88 @@
 /*
- * sysdll.cpp - SysVerFindFileA and SysVerInstallFileA: the version-checked
- * installation service, from the system directory only.
+ * sysdll.cpp - system DLLs from the system directory only: the start-up's
+ * hardening of the DLL search, the version-checked installation service
+ * (SysVerFindFileA, SysVerInstallFileA) and the wide-character functions
+ * that the 95/98 family lacks.
  *
- * A DLL that a program imports is looked for first in the program's own
- * folder.  A medium copied into a download folder may have a VERSION.DLL
- * planted beside it, which would run with the rights the bootstrap needs to
- * write into the Windows directory.  KERNEL32 and USER32 are always taken
- * from the system, but VERSION is not on every Windows, so the program does
- * not import it: it loads it by its full path in the system directory, with
- * LOAD_WITH_ALTERED_SEARCH_PATH so that the DLLs VERSION.DLL needs in turn
- * (LZ32.DLL on older releases) are looked for beside it, in the system
- * directory, too.  This works alike from Windows 95 and NT 3.51 to today's
- * Windows, unlike SetDefaultDllDirectories, which older releases lack.
+ * A DLL that a program loads by name is looked for first in the program's
+ * own folder.  A medium copied into a download folder may have a DLL
+ * planted beside it, which would run with the rights the bootstrap needs
+ * to write into the Windows directory.  The DLLs the program imports
+ * (KERNEL32, USER32 and what they import) are loaded before its first
+ * instruction and are KnownDLLs on the Windows that elevate, always taken
+ * from the system.  Against the rest, HardenDllSearch first thing restricts
+ * the search of the process to the system directory where the platform
+ * offers it (SetDefaultDllDirectories: Windows 8 on, Vista and 7 with
+ * KB2533623), looked up at run time, since a program that imports a
+ * function Windows 95 lacks does not start there.  Then, for the Windows
+ * without it and for loads that do not heed it (Wine's delay-loaded
+ * imports), it loads the DLLs that the first window pulls in by name
+ * (UXTHEME, DWMAPI through it, and OLE32, which IMM32 delay-loads) by their
+ * full path in the system directory, so that a later load by name finds
+ * them loaded.  SetDllDirectory is not used: the setup program would
+ * inherit it; SetDefaultDllDirectories holds for this process only.
+ *
+ * VERSION is not on every Windows, so the program does not import it: it is
+ * loaded by its full path in the system directory, with
+ * LOAD_WITH_ALTERED_SEARCH_PATH so that the DLLs it needs in turn (LZ32.DLL
+ * on older releases) are looked for beside it, in the system directory,
+ * too.  That works alike from Windows 95 and NT 3.51 to today's Windows.
  */
 #include "platform.h"
 #include "text.h"
 
+#include "win32/sysdll.h"
+
 /* The same signatures as the program's own declarations in platform.h. */
 typedef decltype(&SysVerFindFileA) VerFindFileProc;
 typedef decltype(&SysVerInstallFileA) VerInstallFileProc;
+typedef decltype(&SysGetModuleFileNameW) GetModuleFileNameWProc;
+typedef decltype(&SysGetShortPathNameW) GetShortPathNameWProc;
+typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD DirectoryFlags);
+
+#define SEARCH_SYSTEM32 0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */
+
+/* The DLLs the first window loads by name: themes (XP on), desktop
+   composition (Vista, 7), and COM for the input method manager. */
+static const char *const preloadNames[] = { "\\UXTHEME.DLL", "\\DWMAPI.DLL", "\\OLE32.DLL" };
+
+HMODULE LoadSystemDll(LPCSTR szName)
+{
+    char path[MAX_PATH];
+    UINT len = GetSystemDirectoryA(path, NElems(path));
+
+    /* A name this Windows does not have is not tried: no error box. */
+    if (len == 0 || len >= NElems(path) || !AppendBounded(path, NElems(path), szName) ||
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return NULL;
+    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void PreloadSystemDlls(void)
+{
+    size_t i;
+
+    for (i = 0; i < NElems(preloadNames); i++)
+        LoadSystemDll(preloadNames[i]);
+}
+
+/* A function of KERNEL32 that older releases lack, or NULL.  KERNEL32 is
+   in every process: the load finds it loaded and searches nothing.  As a
+   plain pointer, as VersionProc's. */
+static void *KernelProc(LPCSTR name)
+{
+    return (void *)GetProcAddress(LoadLibraryExA("KERNEL32.DLL", NULL, 0), name);
+}
+
+void HardenDllSearch(void)
+{
+    SetDefaultDllDirectoriesProc setDefault =
+        (SetDefaultDllDirectoriesProc)KernelProc("SetDefaultDllDirectories");
+
+    if (setDefault != NULL)
+        setDefault(SEARCH_SYSTEM32);
+    PreloadSystemDlls();
+}
 
 /* The address of a function of VERSION.DLL, or NULL.  Returned as a plain
    pointer: the callers know each function's type. */
@@ -26,17 +90,26 @@ static void *VersionProc(LPCSTR name)
 {
     static HMODULE hVersion;
     static BOOL fLoaded;
-    char path[MAX_PATH];
-    UINT len;
 
     if (!fLoaded) {
         fLoaded = TRUE;
-        len = GetSystemDirectoryA(path, NElems(path));
-        if (len > 0 && len < NElems(path) &&
-            AppendBounded(path, NElems(path), "\\VERSION.DLL"))
-            hVersion = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+        hVersion = LoadSystemDll("\\VERSION.DLL");
     }
     return hVersion != NULL ? (void *)GetProcAddress(hVersion, name) : NULL;
+}
+
+/* The 95/98 family has these only as stubs, or not at all: 0, as a
+   failure, where they are missing. */
+DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
+{
+    GetModuleFileNameWProc proc = (GetModuleFileNameWProc)KernelProc("GetModuleFileNameW");
+    return proc != NULL ? proc(hModule, lpFilename, nSize) : 0;
+}
+
+DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer)
+{
+    GetShortPathNameWProc proc = (GetShortPathNameWProc)KernelProc("GetShortPathNameW");
+    return proc != NULL ? proc(lpszLongPath, lpszShortPath, cchBuffer) : 0;
 }
 
 /* Without the service nothing can be looked up or installed; the failures

@@ -46,6 +46,11 @@ struct State {
     std::map<UINT, std::string> strings;
     std::string commandLine = "D:\\SETUP.EXE";
     std::string modulePath = "D:\\SETUP.EXE";
+    /* What GetModuleFileNameW gives; empty: the function is missing. */
+    std::u16string wideModulePath;
+    /* GetShortPathNameW's answers; a path not here has no short form and
+       comes back unchanged, as on a volume without short names. */
+    std::map<std::u16string, std::u16string> shortPaths;
     std::string windowsDir = "C:\\WINDOWS";
     DWORD platformId = VER_PLATFORM_WIN32_NT;
     BOOL versionQueryOk = TRUE;

@@ -48,6 +48,13 @@ static std::string Arg(char *s)
 {
     return Arg((const char *)s);
 }
+static std::string Arg(const WCHAR *s)
+{
+    std::string out;
+    for (; s && *s; s++)
+        out += *s < 0x80 ? std::string(1, (char)*s) : "\\u" + std::to_string((unsigned)*s);
+    return s ? out : "NULL";
+}
 static std::string Arg(const void *p)
 {
     char buf[32];
@@ -187,6 +194,67 @@ LPSTR WINAPI GetCommandLineA(void)
 {
     fake::Log("GetCommandLineA");
     return (LPSTR)state.commandLine.c_str();
+}
+
+/* Copies a wide text into an out-buffer of cch code units as the platform
+   does: its length, or the length it needs when it does not fit. */
+static DWORD CopyOutWide(const std::u16string &text, LPWSTR out, DWORD cch)
+{
+    if (text.size() + 1 > cch)
+        return (DWORD)text.size() + 1;
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, out);
+    return (DWORD)text.size();
+}
+
+/* The ANSI code page of the fake: the first 256 code points are its bytes
+   (as Latin-1), anything else it cannot write and gives as '?'. */
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               BOOL *lpUsedDefaultChar)
+{
+    fake::Log("WideCharToMultiByte", CodePage, dwFlags, lpWideCharStr, cchWideChar, cbMultiByte);
+    (void)lpDefaultChar;
+    std::string out;
+    for (const WCHAR *p = lpWideCharStr;; p++) {
+        out += *p < 0x100 ? (char)*p : '?';
+        if (*p == 0)
+            break;
+    }
+    if (lpUsedDefaultChar)
+        *lpUsedDefaultChar = FALSE;
+    if ((int)out.size() > cbMultiByte)
+        return 0;
+    memcpy(lpMultiByteStr, out.data(), out.size());
+    return (int)out.size();
+}
+
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar)
+{
+    fake::Log("MultiByteToWideChar", CodePage, dwFlags, lpMultiByteStr, cbMultiByte, cchWideChar);
+    int n = (int)strlen(lpMultiByteStr) + 1;
+    if (n > cchWideChar)
+        return 0;
+    for (int i = 0; i < n; i++)
+        lpWideCharStr[i] = (unsigned char)lpMultiByteStr[i];
+    return n;
+}
+
+DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
+{
+    fake::Log("SysGetModuleFileNameW", (void *)hModule, nSize);
+    if (state.wideModulePath.empty())
+        return 0;
+    DWORD n = CopyOutWide(state.wideModulePath, lpFilename, nSize);
+    return n < nSize ? n : nSize;
+}
+
+DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer)
+{
+    fake::Log("SysGetShortPathNameW", lpszLongPath, cchBuffer);
+    auto found = state.shortPaths.find(lpszLongPath);
+    return CopyOutWide(found != state.shortPaths.end() ? found->second : lpszLongPath,
+                       lpszShortPath, cchBuffer);
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)

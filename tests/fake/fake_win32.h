@@ -35,6 +35,9 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
 typedef size_t SIZE_T;
 typedef int HFILE;
+typedef char16_t WCHAR; /* UTF-16 code units, as on Windows */
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 
 typedef struct HWND__ *HWND;
 typedef struct HINSTANCE__ *HINSTANCE;
@@ -47,6 +50,7 @@ typedef HANDLE HGLOBAL;
 #endif
 
 #define MAX_PATH 260
+#define CP_ACP 0
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_FAILED 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0u
@@ -181,6 +185,11 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               BOOL *lpUsedDefaultChar);
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);

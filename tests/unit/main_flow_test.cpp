@@ -146,21 +146,45 @@ TEST_F(MainFlowTest, WindowsDirectoryAtADriveRootLosesItsBackslash)
 
 TEST_F(MainFlowTest, SourceDirectoryIsTheBootstrapsFolder)
 {
+    /* The folder "中文 Ünï" as the ANSI functions of a Western code page
+       give it, and its short name. */
+    static const char16_t *wideCjk = u"D:\\\u4E2D\u6587 \u00DCn\u00EF\\SETUP.EXE";
+    static const std::pair<const std::u16string, std::u16string> shortCjk = {
+        u"D:\\\u4E2D\u6587 \u00DCn\u00EF", u"D:\\4E2D~1"
+    };
     static const struct {
         const char *modulePath, *source;
         bool doubleByte;
+        const char16_t *wideModulePath; /* NULL: GetModuleFileNameW missing */
+        bool hasShortName, win9x, shortAsked;
     } cases[] = {
-        { "D:\\SETUP.EXE", "D:", false },
-        { "E:\\disk 1\\SETUP.EXE", "E:\\disk 1", false },
-        { "\\\\server\\share\\SETUP.EXE", "\\\\server\\share", false },
+        { "D:\\SETUP.EXE", "D:", false, NULL, false, false, false },
+        { "E:\\disk 1\\SETUP.EXE", "E:\\disk 1", false, NULL, false, false, false },
+        { "\\\\server\\share\\SETUP.EXE", "\\\\server\\share", false, NULL, false, false,
+          false },
         /* Code page 932: the bootstrap named with a character whose second
            byte is 0x5C, in a folder that ends with one. */
-        { "D:\\\x95\x5C\\\x83\x5C.EXE", "D:\\\x95\x5C", true },
+        { "D:\\\x95\x5C\\\x83\x5C.EXE", "D:\\\x95\x5C", true, NULL, false, false, false },
+        /* A name the code page writes: as the ANSI functions give it. */
+        { "D:\\\xDCn\xEF\\SETUP.EXE", "D:\\\xDCn\xEF", false,
+          u"D:\\\u00DCn\u00EF\\SETUP.EXE", true, false, false },
+        /* One it cannot: its short name on NT; where the volume keeps none,
+           and on the 95/98 family, the ANSI name as before. */
+        { "D:\\?? \xDCn\xEF\\SETUP.EXE", "D:\\4E2D~1", false, wideCjk, true, false, true },
+        { "D:\\?? \xDCn\xEF\\SETUP.EXE", "D:\\?? \xDCn\xEF", false, wideCjk, false, false,
+          true },
+        { "D:\\?? \xDCn\xEF\\SETUP.EXE", "D:\\?? \xDCn\xEF", false, wideCjk, true, true,
+          false },
     };
     for (const auto &c : cases) {
         SetUp();
         fake::state.modulePath = c.modulePath;
         fake::state.doubleByteCodePage = c.doubleByte;
+        fake::state.wideModulePath = c.wideModulePath ? c.wideModulePath : u"";
+        if (c.hasShortName)
+            fake::state.shortPaths.insert(shortCjk);
+        if (c.win9x)
+            fake::state.platformId = VER_PLATFORM_WIN32_WINDOWS;
         fake::AddFile(std::string(c.source) + "\\Riredud.e#e");
         fake::AddFile(std::string(c.source) + "\\Setup.i#f");
 
@@ -169,6 +193,11 @@ TEST_F(MainFlowTest, SourceDirectoryIsTheBootstrapsFolder)
                     ElementsAre("WinExec(C:\\WINDOWS\\Riredud.exe -S \"" + std::string(c.source) +
                                 "\",1)"))
             << c.modulePath;
+        EXPECT_EQ(fake::CallsNamed({ "SysGetShortPathNameW" }).size(), c.shortAsked ? 1u : 0u)
+            << c.modulePath;
+        if (c.win9x) {
+            EXPECT_THAT(fake::CallsNamed({ "SysGetModuleFileNameW" }), IsEmpty());
+        }
     }
 }
 

@@ -3,6 +3,7 @@
  */
 #include "debugger.h"
 
+#include <psapi.h>
 #include <stdio.h>
 
 namespace harness {
@@ -113,6 +114,16 @@ static void ForceReturn(CONTEXT &context, HANDLE process, const Breakpoint &bp, 
     RESULT(context) = result;
 }
 
+/* The full path of a DLL the debuggee has just mapped. */
+static std::string DllPath(HANDLE process, const LOAD_DLL_DEBUG_INFO &info)
+{
+    char path[MAX_PATH] = "";
+    if (info.hFile && GetFinalPathNameByHandleA(info.hFile, path, MAX_PATH, 0) > 0)
+        return strncmp(path, "\\\\?\\", 4) == 0 ? path + 4 : path;
+    GetMappedFileNameA(process, info.lpBaseOfDll, path, MAX_PATH);
+    return path;
+}
+
 Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
                const std::function<void(DWORD pid)> &idle, DWORD timeoutMs)
 {
@@ -124,6 +135,8 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
     ULONG_PTR imageBase = 0, imageEnd = 0;
     Breakpoint *rearm = NULL; /* put back after the next single step */
     bool initialBreak = true;
+    ULONG_PTR entry = 0; /* the program's entry point, until it is reached */
+    BYTE entryByte = 0;
     DWORD start = GetTickCount();
 
     si.cb = sizeof si;
@@ -152,9 +165,12 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
             process = ev.u.CreateProcessInfo.hProcess;
             imageBase = (ULONG_PTR)ev.u.CreateProcessInfo.lpBaseOfImage;
             imageEnd = ImageEnd(process, imageBase);
+            entry = (ULONG_PTR)ev.u.CreateProcessInfo.lpStartAddress;
             CloseHandle(ev.u.CreateProcessInfo.hFile);
             break;
         case LOAD_DLL_DEBUG_EVENT:
+            (entry ? run.dllsBeforeEntry : run.dllsAfterEntry)
+                .push_back(DllPath(process, ev.u.LoadDll));
             CloseHandle(ev.u.LoadDll.hFile);
             break;
         case OUTPUT_DEBUG_STRING_EVENT: {
@@ -178,6 +194,19 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
                 if (!run.breakpointsSet) {
                     TerminateProcess(process, 98);
                 }
+                /* And one on the program's first instruction. */
+                SIZE_T got = 0;
+                if (!ReadProcessMemory(process, (LPCVOID)entry, &entryByte, 1, &got) ||
+                    !Poke(process, entry, 0xCC))
+                    entry = 0;
+                break;
+            }
+            if (er.ExceptionCode == EXCEPTION_BREAKPOINT && entry && at == entry &&
+                GetThreadContext(thread, &context)) {
+                Poke(process, entry, entryByte);
+                PC(context) = entry;
+                SetThreadContext(thread, &context);
+                entry = 0;
                 break;
             }
             Breakpoint *hit = NULL;

@@ -55,6 +55,9 @@ struct Debuggee {
     long exitCode = -1; /* -1: did not start, or ended by the time limit */
     std::string debugOutput;
     bool breakpointsSet = false;
+    /* Every DLL mapped into it, by full path: before the program's first
+       instruction (at its entry point), and after. */
+    std::vector<std::string> dllsBeforeEntry, dllsAfterEntry;
 };
 
 /* Runs cmdLine under this debugger until it ends or timeoutMs pass.  While

@@ -431,7 +431,30 @@ void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::stri
         Sleep(10);
 }
 
+static bool StartW(const std::wstring &cmdLine, PROCESS_INFORMATION *pi)
+{
+    STARTUPINFOW si = {};
+    std::wstring line = cmdLine;
+
+    si.cb = sizeof si;
+    return CreateProcessW(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, pi) != 0;
+}
+
+static Run RunSetupBy(const std::string *cmdLine, const std::wstring *wideCmdLine,
+                      bool expectLaunch);
+
 Run RunSetup(const std::string &cmdLine, bool expectLaunch)
+{
+    return RunSetupBy(&cmdLine, NULL, expectLaunch);
+}
+
+Run RunSetupW(const std::wstring &cmdLine, bool expectLaunch)
+{
+    return RunSetupBy(NULL, &cmdLine, expectLaunch);
+}
+
+static Run RunSetupBy(const std::string *cmdLine, const std::wstring *wideCmdLine,
+                      bool expectLaunch)
 {
     Run run;
     PROCESS_INFORMATION pi;
@@ -439,7 +462,7 @@ Run RunSetup(const std::string &cmdLine, bool expectLaunch)
 
     DeleteFileA(StandinReportPath().c_str());
     watch.Start();
-    if (!Start(cmdLine, &pi)) {
+    if (!(cmdLine ? Start(*cmdLine, &pi) : StartW(*wideCmdLine, &pi))) {
         watch.Collect();
         return run;
     }

@@ -112,6 +112,8 @@ void AnswerBox(DWORD pid, const char *caption, int answer, std::vector<std::stri
    program where the window is destroyed, since a poll may miss a window
    that lives some milliseconds.) */
 Run RunSetup(const std::string &cmdLine, bool expectLaunch);
+/* The same, started as a user starts it, with a UTF-16 command line. */
+Run RunSetupW(const std::wstring &cmdLine, bool expectLaunch);
 
 /* The files of dir, or of the Windows directory, that match pattern
    ("ver*.tmp"), each as "name size". */

@@ -4,13 +4,16 @@
  * real Setup.exe is run from them as a user would run it.  Runs once in a
  * prefix of the NT family and once in one of the 95/98 family.
  */
+#include "debugger.h"
 #include "harness.h"
 
+#include <set>
 #include <vector>
 
 #include "expected_strings.h"
 #include "install/install.h"
 #include "ui/assertion.h"
+#include "win32/sysdll.h"
 
 using harness::Contents;
 using harness::Exists;
@@ -110,19 +113,139 @@ static void CompleteMedium(const char *medium)
 
 /* The installation of a bootstrap with a VERSION.DLL planted beside it goes
    through the system's service, even where DLLs beside a program are
-   preferred to the system's (as Windows does; Wine is told so here). */
+   preferred to the system's (as Windows does; Wine is told so by the
+   WINEDLLOVERRIDES of this suite, see CMakeLists.txt). */
 static void PlantedVersionDll(void)
 {
     RemoveInstalled();
     DeleteFileA(WinPath("planted-version-dll-was-called.txt").c_str());
-    putenv("WINEDLLOVERRIDES=version=n,b");
     harness::Run run = RunSetup("planted", true);
-    putenv("WINEDLLOVERRIDES=");
 
     EXPECT_EQ_INT(run.exitCode, 1);
     EXPECT_TRUE(run.errorBoxes.empty());
     EXPECT_TRUE(!Exists(WinPath("planted-version-dll-was-called.txt")));
     EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
+    RemoveInstalled();
+}
+
+static std::string Lower(std::string text)
+{
+    CharLowerA(&text[0]);
+    return text;
+}
+
+static std::string BaseName(const std::string &path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+/* Every DLL the bootstrap's process maps, and from where (the census);
+   then one DLL of each name mapped after its first instruction, and of
+   UXTHEME and DWMAPI, planted beside Setup.exe, with Wine told to prefer
+   DLLs beside a program (as Windows does for all but its KnownDLLs): the
+   run succeeds and none of them is loaded. */
+static void PlantedSystemDlls(void)
+{
+    RemoveInstalled();
+    std::vector<harness::Breakpoint> none;
+    harness::Debuggee census =
+        harness::Debug(harness::QuotedPath(Medium("complete", "Setup.exe")), none, NULL, 30000);
+    std::string mediumDir = Lower(harness::Sibling("media\\"));
+    std::set<std::string> planted = { "uxtheme.dll", "dwmapi.dll" };
+    EXPECT_EQ_INT(census.exitCode, 1);
+    for (const std::string &dll : census.dllsBeforeEntry)
+        printf("  census: before the first instruction: %s\n", dll.c_str());
+    for (const std::string &dll : census.dllsAfterEntry) {
+        printf("  census: after it: %s\n", dll.c_str());
+        EXPECT_TRUE(Lower(dll).find(mediumDir) == std::string::npos);
+        planted.insert(Lower(BaseName(dll)));
+    }
+    EXPECT_TRUE(!census.dllsBeforeEntry.empty() && !census.dllsAfterEntry.empty());
+    Sleep(500); /* lets the stand-in close */
+
+    /* A copy of the complete medium in a folder of its own, planted.  Wine
+       takes its load order from the environment the test started with
+       (WINEDLLOVERRIDES, set in CMakeLists.txt), not from this process's:
+       every name planted must be there. */
+    char overrides[1024] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    std::string preferred = "," + Lower(overrides);
+    std::string dir = harness::WinDir() + "\\temp\\planted-medium";
+    CreateDirectoryA(dir.c_str(), NULL);
+    for (const char *name : { "Setup.exe", "Riredud.e#e", "Setup.i#f" })
+        CopyFileA(Medium("complete", name).c_str(), (dir + "\\" + name).c_str(), FALSE);
+    for (const std::string &name : planted) {
+        CopyFileA(harness::Sibling("plant\\recorder.dll").c_str(), (dir + "\\" + name).c_str(),
+                  FALSE);
+        /* Wine names a DLL without its extension, any other module with it. */
+        std::string key = name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0
+                              ? name.substr(0, name.size() - 4)
+                              : name;
+        if (preferred.find("," + key + ",") == std::string::npos &&
+            preferred.find("," + key + "=") == std::string::npos)
+            EXPECT_EQ_STR(key, "<in WINEDLLOVERRIDES of tests/wine/CMakeLists.txt>");
+    }
+    printf("Setup.exe, beside it DLLs Wine prefers to its own: %s\n", overrides);
+    RemoveInstalled();
+    harness::Run run = harness::RunSetup(harness::QuotedPath(dir + "\\Setup.exe"), true);
+
+    EXPECT_EQ_INT(run.exitCode, 1);
+    EXPECT_TRUE(run.errorBoxes.empty());
+    EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
+    EXPECT_TRUE(Contents(WinPath("Setup.inf")) == Contents(Medium("originals", "Setup.inf")));
+    EXPECT_EQ_STR(run.setupCommandLine, WinPath("Riredud.exe") + " -S \"" + dir + "\"");
+    for (const std::string &marker : harness::LeftInWindows("planted-*-was-loaded.txt"))
+        EXPECT_EQ_STR(marker, "<no planted DLL loaded>");
+    RemoveInstalled();
+}
+
+/* Where SetDefaultDllDirectories is missing, the start-up loads these by
+   their full path; a name this Windows lacks is skipped. */
+static void PreloadedFromTheSystemDirectory(void)
+{
+    char system[MAX_PATH], loaded[MAX_PATH] = "";
+    GetSystemDirectoryA(system, MAX_PATH);
+    PreloadSystemDlls();
+    HMODULE uxtheme = GetModuleHandleA("uxtheme.dll");
+    GetModuleFileNameA(uxtheme, loaded, MAX_PATH);
+    EXPECT_EQ_STR(Lower(loaded), Lower(std::string(system) + "\\uxtheme.dll"));
+    EXPECT_TRUE(LoadSystemDll("\\NO-SUCH.DLL") == NULL);
+}
+
+/* A medium in a folder whose name code page 1252 cannot write, started as
+   a user starts it (not through an ANSI command line): on NT the setup
+   program gets the folder's short name; the 95/98 family, which has only
+   ANSI names, cannot read the medium, as before. */
+static void FolderTheCodePageCannotWrite(void)
+{
+    WCHAR self[MAX_PATH], shortDir[MAX_PATH] = L"", back[MAX_PATH] = L"";
+    char expected[MAX_PATH] = "";
+    GetModuleFileNameW(NULL, self, MAX_PATH);
+    *wcsrchr(self, L'\\') = 0;
+    std::wstring dir = std::wstring(self) + L"\\media\\\u4E2D\u6587 \u00DCn\u00EF";
+    GetShortPathNameW(dir.c_str(), shortDir, MAX_PATH);
+    WideCharToMultiByte(CP_ACP, 0, shortDir, -1, expected, MAX_PATH, NULL, NULL);
+    printf("Setup.exe from a folder code page %u cannot write; its short name %s\n", GetACP(),
+           expected);
+    EXPECT_EQ_INT(GetACP(), 1252);
+
+    RemoveInstalled();
+    harness::Run run = harness::RunSetupW(L"\"" + dir + L"\\Setup.exe\"", !fWin9x);
+    EXPECT_EQ_INT(run.exitCode, 1);
+    if (fWin9x) {
+        EXPECT_EQ_INT(run.errorBoxes.size(), 1);
+        if (!run.errorBoxes.empty())
+            EXPECT_EQ_STR(run.errorBoxes[0], ExpectedString(IDS_READ_ERROR));
+        EXPECT_TRUE(!Exists(WinPath("Riredud.exe")) && !Exists(WinPath("Setup.inf")));
+        return;
+    }
+    EXPECT_TRUE(run.errorBoxes.empty());
+    EXPECT_TRUE(Contents(WinPath("Riredud.exe")) == Contents(Medium("originals", "Riredud.exe")));
+    EXPECT_EQ_STR(run.setupCommandLine, WinPath("Riredud.exe") + " -S \"" + expected + "\"");
+    /* The folder the setup program is given is the medium's. */
+    MultiByteToWideChar(CP_ACP, 0, expected, -1, back, MAX_PATH);
+    GetLongPathNameW(back, back, MAX_PATH);
+    EXPECT_TRUE(lstrcmpiW(back, dir.c_str()) == 0);
     RemoveInstalled();
 }
 
@@ -192,12 +315,17 @@ int main(int argc, char **argv)
         /* Success, and one failure with its box and clean-up. */
         CompleteMedium("complete");
         FailingMedia(1);
+        PlantedSystemDlls();
+        FolderTheCodePageCannotWrite();
         return harness::Finish();
     }
     InstallFileFaults();
     CompleteMedium("complete");
     CompleteMedium("signed");
     PlantedVersionDll();
+    PlantedSystemDlls();
+    PreloadedFromTheSystemDirectory();
+    FolderTheCodePageCannotWrite();
     FailingMedia(0);
     return harness::Finish();
 }
