@@ -114,6 +114,21 @@ static void ForceReturn(CONTEXT &context, HANDLE process, const Breakpoint &bp, 
     RESULT(context) = result;
 }
 
+Breakpoint SplashDestroyed(const std::function<void(HWND splash)> &onSplash)
+{
+    return { "user32.dll", "DestroyWindow", 4, [onSplash](Stop &stop) {
+                Verdict verdict;
+                HWND hwnd = (HWND)stop.Argument(0);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(hwnd, &owner);
+                if (owner == stop.pid && GetDlgItem(hwnd, 101)) {
+                    onSplash(hwnd);
+                    verdict.fDisarm = true;
+                }
+                return verdict;
+            } };
+}
+
 /* The full path of a DLL the debuggee has just mapped. */
 static std::string DllPath(HANDLE process, const LOAD_DLL_DEBUG_INFO &info)
 {

@@ -51,6 +51,11 @@ struct Breakpoint {
     int calls = 0;
 };
 
+/* A breakpoint where the debuggee destroys its splash window (the dialog
+   with the text field 101): onSplash sees the window while it is still up;
+   then the breakpoint is taken away. */
+Breakpoint SplashDestroyed(const std::function<void(HWND splash)> &onSplash);
+
 struct Debuggee {
     long exitCode = -1; /* -1: did not start, or ended by the time limit */
     std::string debugOutput;

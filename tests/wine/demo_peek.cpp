@@ -18,19 +18,10 @@ static int Splash(const char *setup, const char *bmp)
 {
     std::string text;
     std::vector<harness::Breakpoint> breakpoints = {
-        { "user32.dll", "DestroyWindow", 4,
-          [&](harness::Stop &stop) {
-              harness::Verdict verdict;
-              HWND hwnd = (HWND)stop.Argument(0);
-              DWORD owner = 0;
-              GetWindowThreadProcessId(hwnd, &owner);
-              if (owner == stop.pid && GetDlgItem(hwnd, 101)) {
-                  text = harness::WindowText(GetDlgItem(hwnd, 101));
-                  harness::SaveScreen(bmp);
-                  verdict.fDisarm = true;
-              }
-              return verdict;
-          } },
+        harness::SplashDestroyed([&](HWND splash) {
+            text = harness::WindowText(GetDlgItem(splash, 101));
+            harness::SaveScreen(bmp);
+        }),
     };
     harness::Debug(harness::QuotedPath(setup), breakpoints, NULL, 60000);
     printf("%s\n", text.c_str());

@@ -48,6 +48,16 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
             break;
     }
     launch.report = harness::ReadStandinReport();
+    /* The next case replaces Riredud.exe: this one's process must be gone,
+       not only its window. */
+    auto pid = launch.report.find("pid");
+    HANDLE standin = pid == launch.report.end()
+                         ? NULL
+                         : OpenProcess(SYNCHRONIZE, FALSE, strtoul(pid->second.c_str(), NULL, 10));
+    if (standin) {
+        WaitForSingleObject(standin, 10000);
+        CloseHandle(standin);
+    }
     return launch;
 }
 

@@ -47,18 +47,7 @@ int main(void)
     harness::ExpectPlatform();
     Seen seen;
     std::vector<harness::Breakpoint> breakpoints = {
-        { "user32.dll", "DestroyWindow", 4,
-          [&](harness::Stop &stop) {
-              harness::Verdict verdict;
-              HWND hwnd = (HWND)stop.Argument(0);
-              DWORD owner = 0;
-              GetWindowThreadProcessId(hwnd, &owner);
-              if (owner == stop.pid && GetDlgItem(hwnd, 101)) {
-                  Inspect(hwnd, &seen);
-                  verdict.fDisarm = true;
-              }
-              return verdict;
-          } },
+        harness::SplashDestroyed([&](HWND splash) { Inspect(splash, &seen); }),
     };
     std::string report = "STANDIN_REPORT=" + harness::StandinReportPath();
     putenv(report.c_str());
