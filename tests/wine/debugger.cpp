@@ -63,11 +63,19 @@ ULONG_PTR Stop::Argument(int i) const
     return value;
 }
 
+/* Writes one byte of code.  Under QEMU the write reaches the memory but not
+   the code QEMU has already translated from it: a function the debuggee ran
+   before would go on without its breakpoint.  A change of the page's
+   protection, made in the debuggee, makes QEMU drop that translation;
+   natively it changes nothing. */
 static bool Poke(HANDLE process, ULONG_PTR address, BYTE value)
 {
     SIZE_T done = 0;
+    DWORD protection = 0;
     bool ok = WriteProcessMemory(process, (LPVOID)address, &value, 1, &done) && done == 1;
     FlushInstructionCache(process, (LPCVOID)address, 1);
+    if (VirtualProtectEx(process, (LPVOID)address, 1, PAGE_EXECUTE_READWRITE, &protection))
+        VirtualProtectEx(process, (LPVOID)address, 1, protection, &protection);
     return ok;
 }
 
@@ -114,6 +122,26 @@ static void ForceReturn(CONTEXT &context, HANDLE process, const Breakpoint &bp, 
     RESULT(context) = result;
 }
 
+/*
+ * How an int3 and a single step arrive.  Natively Wine reports a breakpoint
+ * at the address of its int3 and a step as EXCEPTION_SINGLE_STEP, with the
+ * trap flag cleared.  Under QEMU's user-mode emulator (32-bit Wine on a
+ * kernel that runs no 32-bit code) the signal frame carries no trap number:
+ * Wine then reports both as EXCEPTION_BREAKPOINT, a breakpoint one byte past
+ * its int3, and a step with the trap flag still set.
+ */
+static bool IsBreakAt(const EXCEPTION_RECORD &er, ULONG_PTR address)
+{
+    ULONG_PTR at = (ULONG_PTR)er.ExceptionAddress;
+    return er.ExceptionCode == EXCEPTION_BREAKPOINT && address != 0 &&
+           (at == address || at == address + 1);
+}
+
+static bool IsStepOrBreak(const EXCEPTION_RECORD &er)
+{
+    return er.ExceptionCode == EXCEPTION_SINGLE_STEP || er.ExceptionCode == EXCEPTION_BREAKPOINT;
+}
+
 Breakpoint SplashDestroyed(const std::function<void(HWND splash)> &onSplash)
 {
     return { "user32.dll", "DestroyWindow", 4, [onSplash](Stop &stop) {
@@ -149,6 +177,7 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
     HANDLE process = NULL;
     ULONG_PTR imageBase = 0, imageEnd = 0;
     Breakpoint *rearm = NULL; /* put back after the next single step */
+    DWORD stepping = 0;       /* the thread of that step */
     bool initialBreak = true;
     ULONG_PTR entry = 0; /* the program's entry point, until it is reached */
     BYTE entryByte = 0;
@@ -199,7 +228,6 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
         }
         case EXCEPTION_DEBUG_EVENT: {
             const EXCEPTION_RECORD &er = ev.u.Exception.ExceptionRecord;
-            ULONG_PTR at = (ULONG_PTR)er.ExceptionAddress;
             CONTEXT context = {};
             context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
             if (er.ExceptionCode == EXCEPTION_BREAKPOINT && initialBreak) {
@@ -216,8 +244,18 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
                     entry = 0;
                 break;
             }
-            if (er.ExceptionCode == EXCEPTION_BREAKPOINT && entry && at == entry &&
+            /* One instruction has run since the breakpoint was lifted: the
+               next exception of that thread is the step, however it is
+               reported. */
+            if (rearm && ev.dwThreadId == stepping && IsStepOrBreak(er) &&
                 GetThreadContext(thread, &context)) {
+                context.EFlags &= ~(DWORD)TRAP_FLAG;
+                SetThreadContext(thread, &context);
+                Poke(process, rearm->address, 0xCC);
+                rearm = NULL;
+                break;
+            }
+            if (IsBreakAt(er, entry) && GetThreadContext(thread, &context)) {
                 Poke(process, entry, entryByte);
                 PC(context) = entry;
                 SetThreadContext(thread, &context);
@@ -226,7 +264,7 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
             }
             Breakpoint *hit = NULL;
             for (Breakpoint &bp : breakpoints)
-                if (er.ExceptionCode == EXCEPTION_BREAKPOINT && bp.address == at)
+                if (IsBreakAt(er, bp.address))
                     hit = &bp;
             if (hit && GetThreadContext(thread, &context)) {
                 Poke(process, hit->address, hit->original);
@@ -243,12 +281,10 @@ Debuggee Debug(const std::string &cmdLine, std::vector<Breakpoint> &breakpoints,
                     else {
                         context.EFlags |= TRAP_FLAG;
                         rearm = hit;
+                        stepping = ev.dwThreadId;
                     }
                 }
                 SetThreadContext(thread, &context);
-            } else if (er.ExceptionCode == EXCEPTION_SINGLE_STEP && rearm) {
-                Poke(process, rearm->address, 0xCC);
-                rearm = NULL;
             } else if (er.ExceptionCode != EXCEPTION_BREAKPOINT) {
                 status = DBG_EXCEPTION_NOT_HANDLED;
             }
