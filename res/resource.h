@@ -19,6 +19,7 @@
 #define IDS_WRITE_ERROR 5
 #define IDS_UNKNOWN_VERSION 6
 #define IDS_CMDLINE_TOO_LONG 7
+#define IDS_START_ERROR 8
 #define IDS_SETUP_ERROR 32
 
 /* Assertion report. */

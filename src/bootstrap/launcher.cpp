@@ -175,13 +175,14 @@ int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit)
     return fWait ? 1 : 0;
 }
 
-DWORD RunAndWait(LPSTR cmdLine)
+DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
     DWORD exitCode;
     HANDLE hStub;
 
+    *pfStarted = FALSE;
     if (!CHECK(163, cmdLine))
         return 0;
 
@@ -192,6 +193,7 @@ DWORD RunAndWait(LPSTR cmdLine)
     if (!CreateProcessA(NULL, cmdLine, NULL, NULL, FALSE, STARTUP_FLAGS, NULL, NULL, &startup,
                         &process))
         return exitCode;
+    *pfStarted = TRUE;
 
     hStub = GetCurrentProcess();
     CHECK(184, hStub);

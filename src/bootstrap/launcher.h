@@ -30,7 +30,8 @@ LPCSTR GetArgumentText(void);
 int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit);
 
 /* Starts the setup program and waits for it to end; returns its exit
-   code, or 0 when it could not be started or waited for. */
-DWORD RunAndWait(LPSTR cmdLine);
+   code, or 0 when it could not be started or waited for.  *pfStarted tells
+   whether it was started. */
+DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted);
 
 #endif

@@ -169,6 +169,19 @@ BOOL BuildSetupCommandLine(LPSTR cmdLine, LPCSTR szWinDir, LPCSTR szSrcDir, BOOL
     return fAllFit;
 }
 
+/* Starts the setup program, and waits for it with fWait; FALSE when
+   Windows could not start it (WinExec answers 31 or less then). */
+static BOOL StartSetupProgram(LPSTR cmdLine, BOOL fWait, int nCmdShow)
+{
+    BOOL fStarted;
+
+    if (fWait)
+        RunAndWait(cmdLine, &fStarted);
+    else
+        fStarted = WinExec(cmdLine, (UINT)nCmdShow) > 31;
+    return fStarted;
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
 {
     /* Far longer than MAX_PATH: the arguments are passed on whole. */
@@ -203,14 +216,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         RemoveInstalledFiles(szWinDir);
     HideSplash();
 
-    if (idMessage != 0) {
-        ReportFailure(idMessage, szWinDir);
-        return 1;
+    /* A setup program Windows cannot start (a damaged medium) is no
+       success: nothing of it is left behind. */
+    if (idMessage == 0 && !StartSetupProgram(cmdLine, fWait, nCmdShow)) {
+        RemoveInstalledFiles(szWinDir);
+        idMessage = IDS_START_ERROR;
     }
-
-    if (fWait)
-        RunAndWait(cmdLine);
-    else
-        WinExec(cmdLine, (UINT)nCmdShow);
+    if (idMessage != 0)
+        ReportFailure(idMessage, szWinDir);
     return 1;
 }

@@ -6,6 +6,11 @@
  * Windows 95/98 family the service is handed 8.3 names: the target's short
  * name when it exists, otherwise a fresh temporary name that is renamed to
  * the real one after success.
+ *
+ * The service checks nothing of what it expands: a compressed file cut
+ * short, or damaged, comes out shorter or longer, and the service calls it
+ * installed.  The compressed file's header says how long its expansion
+ * must be; a file that comes out otherwise is a failed installation.
  */
 #include "install/install.h"
 #include "install/pathutil.h"
@@ -280,10 +285,71 @@ InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileN
     return result;
 }
 
+UINT SourcePromise(const BYTE *head, DWORD cbHead, DWORD cbFile, DWORD *pcbExpanded)
+{
+    static const BYTE lzSignature[8] = { 'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33 };
+
+    if (cbFile == 0)
+        return PROMISE_BROKEN;
+    /* Four bytes of the signature or more make a compressed file. */
+    if (cbHead < 4 || memcmp(head, lzSignature, cbHead < 8 ? cbHead : 8) != 0)
+        return PROMISE_NOTHING;
+    if (cbHead < LZ_HEADER_CB)
+        return PROMISE_BROKEN;
+    *pcbExpanded = head[10] | (DWORD)head[11] << 8 | (DWORD)head[12] << 16 | (DWORD)head[13] << 24;
+    return PROMISE_LENGTH;
+}
+
+/* The length of file path, and its first *pcbHead bytes into head (*pcbHead
+   set to the count read); NO_FILE when it cannot be opened. */
+#define NO_FILE 0xFFFFFFFF
+static DWORD ReadFileHead(LPCSTR path, BYTE *head, DWORD *pcbHead)
+{
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    DWORD cbFile;
+
+    if (h == INVALID_HANDLE_VALUE)
+        return NO_FILE;
+    cbFile = GetFileSize(h, NULL);
+    if (!ReadFile(h, head, *pcbHead, pcbHead, NULL))
+        *pcbHead = 0;
+    CloseHandle(h);
+    return cbFile;
+}
+
+/* What the source szSourceFile promises; a file that cannot be opened
+   promises nothing, and the service reports it. */
+static UINT ReadSourcePromise(LPCSTR szSourceFile, DWORD *pcbExpanded)
+{
+    BYTE head[LZ_HEADER_CB];
+    DWORD cbHead = sizeof(head), cbFile = ReadFileHead(szSourceFile, head, &cbHead);
+
+    if (cbFile == NO_FILE)
+        return PROMISE_NOTHING;
+    return SourcePromise(head, cbHead, cbFile, pcbExpanded);
+}
+
+/* Whether the file the service installed is cbExpanded bytes long.  One
+   that cannot be opened any more cannot be checked, and stands. */
+static InstallResult CheckInstalledLength(const StringInfo *pStringInfo, DWORD cbExpanded)
+{
+    char szInstalled[MAX_PATH];
+    BYTE head[1];
+    DWORD cbHead = 0, cbFile;
+
+    if (!JoinPath(szInstalled, pStringInfo->szDestDir, pStringInfo->szDestFileName, FALSE))
+        return 0;
+    cbFile = ReadFileHead(szInstalled, head, &cbHead);
+    return cbFile == cbExpanded || cbFile == NO_FILE ? 0 : IR_DAMAGEDSRC;
+}
+
 InstallResult InstallFile(LPCSTR szSourceFile, LPCSTR szDestFile, BOOL bForceInstall)
 {
     StringInfo *pStringInfo;
     InstallResult result;
+    UINT promise;
+    DWORD cbExpanded = 0;
 
     if (!CHECK(447, szSourceFile))
         return IR_NOSRCNAME;
@@ -297,10 +363,14 @@ InstallResult InstallFile(LPCSTR szSourceFile, LPCSTR szDestFile, BOOL bForceIns
 
     if (pStringInfo->szSrcFileName[0] == '\0') {
         result = IR_NOSRCNAME;
+    } else if ((promise = ReadSourcePromise(szSourceFile, &cbExpanded)) == PROMISE_BROKEN) {
+        result = IR_DAMAGEDSRC; /* nothing installed */
     } else {
         result = FindInstallTarget(pStringInfo);
         if (result == 0)
             result = InstallFromRequest(pStringInfo, bForceInstall);
+        if (result == 0 && promise == PROMISE_LENGTH)
+            result = CheckInstalledLength(pStringInfo, cbExpanded);
     }
 
     GlobalFree(pStringInfo);

@@ -23,6 +23,9 @@ typedef DWORD InstallResult;
 #define IR_NOSRCNAME 0x00002000 /* the source path names no file */
 #define IR_BUFFTOOSMALL 0x00004000 /* a directory or path did not fit */
 #define IR_OTHER 0x00010000 /* the service failed in a way not named above */
+/* The file is not what the medium promised: its source is empty or cut
+   short, or what was installed is not as long as the source says. */
+#define IR_DAMAGEDSRC 0x00020000
 
 /* One installation request; lives for one InstallFile call. */
 typedef struct StringInfo {
@@ -47,6 +50,16 @@ InstallResult InstallFromRequest(StringInfo *pStringInfo, BOOL bForceInstall);
 InstallResult VersionInstall(UINT uFlags, LPSTR szSrcFileName, LPSTR szDestFileName,
                              LPSTR szSrcDir, LPSTR szDestDir, LPSTR szCurDir, LPSTR szTmpFile,
                              PUINT lpuTmpFileLen);
+
+/* What a source file promises of the file it installs as, from its first
+   bytes (head, cbHead of them) and its length cbFile. */
+#define PROMISE_NOTHING 0 /* not compressed: the service copies it as it is */
+#define PROMISE_LENGTH 1  /* compressed: *pcbExpanded bytes once expanded */
+#define PROMISE_BROKEN 2  /* empty, or a compressed file cut inside its header */
+/* The header of an LZ-compressed (SZDD) file: its signature, the method,
+   the character its name lost, and the expanded length at offset 10. */
+#define LZ_HEADER_CB 14
+UINT SourcePromise(const BYTE *head, DWORD cbHead, DWORD cbFile, DWORD *pcbExpanded);
 
 /* The IR_ bits of a non-zero VerInstallFileA result. */
 InstallResult MapVersionResult(DWORD r);

@@ -31,6 +31,9 @@ static const struct {
     { IDS_CMDLINE_TOO_LONG,
       "The command line given to Setup is too long for the setup program. Setup cannot "
       "continue. Run Setup again with fewer or shorter arguments." },
+    { IDS_START_ERROR,
+      "The setup program could not be started. The installation medium may be damaged. Setup "
+      "cannot continue." },
     { IDS_SETUP_ERROR, "Setup Error" },
     { IDS_ASSERT_CAPTION, "Assertion Failure!" },
     { IDS_ASSERT_FORMAT,

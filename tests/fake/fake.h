@@ -66,8 +66,15 @@ struct State {
     std::vector<Box> boxes;
     std::vector<std::string> debugOutput;
 
-    /* Files: full paths, compared without regard to letter case. */
+    /* Files: full paths, compared without regard to letter case; their
+       bytes, where a test gives them (else "data"). */
     std::set<std::string> files;
+    std::map<std::string, std::string> fileData;
+    /* The length the service expands a compressed (SZDD) source to; -1:
+       the length its header says. */
+    long expandedLength = -1;
+    /* Files opened by CreateFileA: a handle is 0x4000 + an index here. */
+    std::vector<std::string> openFiles;
     bool globalAllocFails = false;
     BOOL moveFileOk = TRUE;
 
@@ -79,6 +86,7 @@ struct State {
     unsigned tempCounter = 0x1a2b; /* the default names kwi1A2C.tmp, ... */
 
     /* Processes. */
+    UINT winExecResult = 33; /* 31 or less: Windows could not start it */
     BOOL createProcessOk = TRUE;
     HANDLE currentProcess = (HANDLE)-1;
     BOOL setPriorityOk = TRUE;
@@ -97,6 +105,12 @@ void LoadProductStrings();
 
 bool FileIs(const std::string &path);
 void AddFile(const std::string &path);
+/* A file with these bytes; and the bytes of a file. */
+void AddFile(const std::string &path, const std::string &data);
+std::string FileData(const std::string &path);
+/* A compressed (SZDD) file's bytes: its header, which says it expands to
+   expanded bytes, and body. */
+std::string Compressed(uint32_t expanded, const std::string &body = "");
 
 /* The calls whose name is one of names, in order. */
 std::vector<std::string> CallsNamed(std::initializer_list<const char *> names);

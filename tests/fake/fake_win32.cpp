@@ -35,8 +35,29 @@ void AddFile(const std::string &path)
     state.files.insert(Key(path));
 }
 
+void AddFile(const std::string &path, const std::string &data)
+{
+    AddFile(path);
+    state.fileData[Key(path)] = data;
+}
+
+std::string FileData(const std::string &path)
+{
+    auto found = state.fileData.find(Key(path));
+    return found != state.fileData.end() ? found->second : "data";
+}
+
+std::string Compressed(uint32_t expanded, const std::string &body)
+{
+    std::string header = "SZDD\x88\xf0\x27\x33" "A" "e";
+    for (int i = 0; i < 4; i++)
+        header += (char)(expanded >> (8 * i));
+    return header + body;
+}
+
 static bool RemoveFile(const std::string &path)
 {
+    state.fileData.erase(Key(path));
     return state.files.erase(Key(path)) != 0;
 }
 
@@ -131,13 +152,26 @@ static DWORD DefaultVerFind(const VerFindCall &c, LPSTR curDir, LPSTR destDir)
     return 0;
 }
 
+/* What the service makes of a source: a compressed one expands to the
+   length its header says (or state.expandedLength), any other is copied. */
+static std::string Expand(const std::string &source)
+{
+    if (source.size() < 14 || source.compare(0, 4, "SZDD") != 0)
+        return source;
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; i--)
+        length = length << 8 | (unsigned char)source[10 + i];
+    return std::string(state.expandedLength >= 0 ? (size_t)state.expandedLength : length, 'x');
+}
+
 static DWORD DefaultVerInstall(const VerInstallCall &c, LPSTR tmpFile, PUINT tmpFileLen)
 {
     (void)tmpFile;
     (void)tmpFileLen;
-    if (!FileIs(Join(c.srcDir, c.srcName)))
+    std::string source = Join(c.srcDir, c.srcName);
+    if (!FileIs(source))
         return VIF_CANNOTREADSRC;
-    AddFile(Join(c.destDir, c.destName));
+    AddFile(Join(c.destDir, c.destName), Expand(FileData(source)));
     return 0;
 }
 
@@ -292,6 +326,40 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName)
     return fake::FileIs(lpFileName) ? 0x20 : INVALID_FILE_ATTRIBUTES;
 }
 
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+{
+    fake::Log("CreateFileA", lpFileName, dwDesiredAccess, dwShareMode,
+              (void *)lpSecurityAttributes, dwCreationDisposition, dwFlagsAndAttributes,
+              hTemplateFile);
+    if (!fake::FileIs(lpFileName))
+        return INVALID_HANDLE_VALUE;
+    state.openFiles.push_back(lpFileName);
+    return (HANDLE)(uintptr_t)(0x4000 + state.openFiles.size() - 1);
+}
+
+static std::string OpenData(HANDLE hFile)
+{
+    return fake::FileData(state.openFiles.at((uintptr_t)hFile - 0x4000));
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
+{
+    fake::Log("ReadFile", hFile, nNumberOfBytesToRead, (void *)lpOverlapped);
+    std::string data = OpenData(hFile);
+    *lpNumberOfBytesRead = (DWORD)std::min<size_t>(data.size(), nNumberOfBytesToRead);
+    memcpy(lpBuffer, data.data(), *lpNumberOfBytesRead);
+    return TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
+{
+    fake::Log("GetFileSize", hFile, (void *)lpFileSizeHigh);
+    return (DWORD)OpenData(hFile).size();
+}
+
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     fake::Log("DeleteFileA", lpFileName);
@@ -303,17 +371,18 @@ BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName)
     fake::Log("MoveFileA", lpExistingFileName, lpNewFileName);
     /* As the platform: a rename never replaces another file. */
     bool sameFile = fake::Key(lpExistingFileName) == fake::Key(lpNewFileName);
+    std::string data = fake::FileData(lpExistingFileName);
     if (!state.moveFileOk || (!sameFile && fake::FileIs(lpNewFileName)) ||
         !fake::RemoveFile(lpExistingFileName))
         return FALSE;
-    fake::AddFile(lpNewFileName);
+    fake::AddFile(lpNewFileName, data);
     return TRUE;
 }
 
 UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow)
 {
     fake::Log("WinExec", lpCmdLine, uCmdShow);
-    return 33;
+    return state.winExecResult;
 }
 
 BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,

@@ -423,3 +423,55 @@ TEST_F(Win9xInstallTest, TheNTFamilyGetsTheLongNamesOnly)
     EXPECT_THAT(Installs(),
                 ElementsAre("SysVerInstallFileA(3,Riredud.e#e,Riredud.exe,D:,C:\\WINDOWS,,,260)"));
 }
+
+/* What the medium promises of a file (a compressed one: the length its
+   header says), and what the service makes of it, on both families: a file
+   that is not what was promised is a failed installation. */
+TEST_F(InstallTest, WhatTheMediumPromisesIsWhatIsInstalled)
+{
+    static const struct {
+        const char *name;
+        std::string source; /* the file on the medium */
+        long expanded;      /* what the service expands it to; -1: as promised */
+        InstallResult result;
+        size_t installCalls;
+    } cases[] = {
+        { "compressed, expanded whole", fake::Compressed(5000, "body"), -1, 0, 1 },
+        { "compressed and cut short", fake::Compressed(5000, "bo"), 2100, IR_DAMAGEDSRC, 1 },
+        { "compressed and garbled", fake::Compressed(5000, "bXdy"), 5016, IR_DAMAGEDSRC, 1 },
+        { "empty", "", -1, IR_DAMAGEDSRC, 0 },
+        { "cut inside its header", fake::Compressed(5000).substr(0, 9), -1, IR_DAMAGEDSRC, 0 },
+        { "the signature's first four bytes", "SZDD", -1, IR_DAMAGEDSRC, 0 },
+        { "not compressed: copied as it is", "MZ plain", -1, 0, 1 },
+        { "shorter than a signature", "SZD", -1, 0, 1 },
+    };
+    for (DWORD platform : { VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS }) {
+        for (const auto &c : cases) {
+            SetUp();
+            fake::state.platformId = platform;
+            fake::AddFile(SRC, c.source);
+            fake::state.expandedLength = c.expanded;
+            std::string name = std::string(c.name) + ", platform " + std::to_string(platform);
+
+            InstallResult result = InstallFile(SRC, DEST, TRUE);
+
+            EXPECT_EQ(result, c.result) << name;
+            if (result != 0) {
+                EXPECT_EQ(MessageIdForResult(result), (UINT)IDS_EXPAND_ERROR) << name;
+            }
+            EXPECT_EQ(Installs().size(), c.installCalls) << name;
+            EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\kwi1A2C.tmp")) << name;
+        }
+    }
+}
+
+TEST(SourcePromise, TheExpandedLengthIsReadLittleEndian)
+{
+    std::string file = fake::Compressed(0x01020304u, "x");
+    DWORD cbExpanded = 0;
+
+    EXPECT_EQ(SourcePromise((const BYTE *)file.data(), LZ_HEADER_CB, (DWORD)file.size(),
+                            &cbExpanded),
+              (UINT)PROMISE_LENGTH);
+    EXPECT_EQ(cbExpanded, 0x01020304u);
+}

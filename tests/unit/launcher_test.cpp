@@ -145,8 +145,10 @@ TEST_F(LauncherTest, RunAndWaitStartsAtNormalPriorityWaitsIdleAndClosesBoth)
 {
     char cmdLine[] = "C:\\WINDOWS\\Riredud.exe -S \"D:\"";
     fake::state.childExitCode = 3;
+    BOOL started = FALSE;
 
-    EXPECT_EQ(RunAndWait(cmdLine), 3u);
+    EXPECT_EQ(RunAndWait(cmdLine, &started), 3u);
+    EXPECT_TRUE(started);
 
     EXPECT_THAT(fake::state.calls,
                 ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\",NULL,NULL,0,"
@@ -161,12 +163,14 @@ TEST_F(LauncherTest, RunAndWaitStartsAtNormalPriorityWaitsIdleAndClosesBoth)
     EXPECT_THAT(fake::state.boxes, IsEmpty());
 }
 
-TEST_F(LauncherTest, AProgramThatCannotStartReturnsZeroQuietly)
+TEST_F(LauncherTest, AProgramThatCannotStartReturnsZeroQuietlyAndSaysSo)
 {
     char cmdLine[] = "C:\\WINDOWS\\Riredud.exe";
     fake::state.createProcessOk = FALSE;
+    BOOL started = TRUE;
 
-    EXPECT_EQ(RunAndWait(cmdLine), 0u);
+    EXPECT_EQ(RunAndWait(cmdLine, &started), 0u);
+    EXPECT_FALSE(started);
     EXPECT_EQ(fake::state.calls.size(), 1u);
     EXPECT_THAT(fake::state.boxes, IsEmpty());
 }
@@ -195,7 +199,9 @@ TEST_F(LauncherTest, FailingPlatformCallsAreReportedAndTheWaitGoesOn)
         fake::state.waitResult = c.wait;
         fake::state.childExitCode = 3;
 
-        EXPECT_EQ(RunAndWait(cmdLine), c.exitCode) << c.name;
+        BOOL started = FALSE;
+        EXPECT_EQ(RunAndWait(cmdLine, &started), c.exitCode) << c.name;
+        EXPECT_TRUE(started) << c.name;
         ASSERT_EQ(fake::state.boxes.size(), 1u) << c.name;
         EXPECT_THAT(fake::state.boxes[0].text, ::testing::HasSubstr(c.report)) << c.name;
         EXPECT_EQ(fake::CallsNamed({ "WaitForSingleObject" }).size(), 1u) << c.name;
@@ -205,7 +211,9 @@ TEST_F(LauncherTest, FailingPlatformCallsAreReportedAndTheWaitGoesOn)
 
 TEST_F(LauncherTest, NullCommandLineIsReportedAndNothingStarted)
 {
-    EXPECT_EQ(RunAndWait(NULL), 0u);
+    BOOL started = TRUE;
+    EXPECT_EQ(RunAndWait(NULL, &started), 0u);
+    EXPECT_FALSE(started);
     EXPECT_THAT(fake::state.boxes[0].text,
                 ::testing::StartsWith("File: stub, Line#: 163\nAssert( cmdLine );"));
     EXPECT_THAT(fake::CallsNamed({ "CreateProcessA" }), IsEmpty());

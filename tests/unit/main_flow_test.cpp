@@ -252,3 +252,64 @@ TEST_F(MainFlowTest, LongDestinationPathsAreDeletedBeyondOpenFilesReach)
     EXPECT_THAT(fake::CallsNamed({ "DeleteFileA" }), ElementsAre("DeleteFileA(" + dir +
                                                                  "\\Setup.inf)"));
 }
+
+/* A damaged medium: the file that is not what the medium promised, and
+   everything installed before it, is removed; message 1; nothing started. */
+TEST_F(MainFlowTest, ADamagedMediumStopsWithMessageOneAndLeavesNothing)
+{
+    static const struct {
+        const char *name, *file;
+        std::string data;
+        long expanded; /* what the service expands to; -1: as promised */
+    } cases[] = {
+        { "the program cut short", "D:\\Riredud.e#e", fake::Compressed(241645, "cut"), 105616 },
+        { "the program garbled", "D:\\Riredud.e#e", fake::Compressed(241645, "xx"), 241661 },
+        { "the program empty", "D:\\Riredud.e#e", "", -1 },
+        { "the information file cut short", "D:\\Setup.i#f", fake::Compressed(138, "c"), 70 },
+    };
+    for (DWORD platform : { VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS }) {
+        for (const auto &c : cases) {
+            SetUp();
+            fake::state.platformId = platform;
+            fake::AddFile(c.file, c.data);
+            fake::state.expandedLength = c.expanded;
+            std::string name = std::string(c.name) + ", platform " + std::to_string(platform);
+
+            EXPECT_EQ(Run(), 1) << name;
+            ASSERT_EQ(fake::state.boxes.size(), 1u) << name;
+            EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_EXPAND_ERROR]) << name;
+            EXPECT_EQ(fake::state.files.size(), 2u) << name; /* the medium alone */
+            EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty()) << name;
+        }
+    }
+}
+
+/* A setup program that Windows cannot start is reported, and both files
+   are removed again. */
+TEST_F(MainFlowTest, ASetupProgramWindowsCannotStartIsReported)
+{
+    static const struct {
+        const char *name, *commandLine;
+        UINT winExec;
+        BOOL created;
+    } cases[] = {
+        { "not a program (WinExec 11)", "D:\\SETUP.EXE", 11, TRUE },
+        { "no such file (WinExec 2)", "D:\\SETUP.EXE", 2, TRUE },
+        { "the highest failure (WinExec 31)", "D:\\SETUP.EXE", 31, TRUE },
+        { "with -wait, CreateProcessA fails", "D:\\SETUP.EXE -wait", 33, FALSE },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.commandLine = c.commandLine;
+        fake::state.winExecResult = c.winExec;
+        fake::state.createProcessOk = c.created;
+
+        EXPECT_EQ(Run(), 1) << c.name;
+        ASSERT_EQ(fake::state.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_START_ERROR]) << c.name;
+        EXPECT_EQ(fake::state.boxes[0].caption, "Setup Error") << c.name;
+        EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe")) << c.name;
+        EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Setup.inf")) << c.name;
+        EXPECT_THAT(fake::CallsNamed({ "WaitForSingleObject" }), IsEmpty()) << c.name;
+    }
+}
