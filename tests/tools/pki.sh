@@ -10,7 +10,8 @@
 #                                DIR/NAME.pem and NAME.key, "PREFIX NAME",
 #                                issued by the root, valid from START to END
 #                                (YYYYMMDDHHMMSSZ), with the key usage of a
-#                                section of ca.cnf: codesign, server, tsa_cert
+#                                section of ca.cnf: codesign, server, tsa_cert,
+#                                plain (no extended key usage at all)
 #   pki_p12 DIR NAME PASSWORD_FILE
 #                                DIR/NAME.p12: NAME's key and certificate,
 #                                the root as its chain
@@ -41,6 +42,8 @@ keyUsage = critical,keyCertSign,cRLSign
 extendedKeyUsage = codeSigning
 [server]
 extendedKeyUsage = serverAuth
+[plain]
+basicConstraints = CA:false
 [tsa_cert]
 keyUsage = critical,digitalSignature
 extendedKeyUsage = critical,timeStamping

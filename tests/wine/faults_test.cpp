@@ -9,6 +9,9 @@
  *   faults_test paths        medium folders with blanks and of 240
  *                            characters; a Windows directory of 247;
  *                            an old Riredud.exe without a short name
+ *   faults_test damaged      damaged media: compressed files cut short,
+ *                            garbled or empty; a setup program Windows
+ *                            cannot start, with and without -wait
  *
  * Each case checks every box the user sees (caption and text), the exit
  * code, whether the setup program was started and with what, the Windows
@@ -374,13 +377,42 @@ static int Paths(void)
     return harness::Finish();
 }
 
+/* Damaged media (made by test-media): each gives its one box; nothing is
+   left in the Windows directory and nothing started. */
+static int Damaged(void)
+{
+    static const struct {
+        const char *name, *medium, *args;
+        UINT message;
+    } cases[] = {
+        { "Riredud.e#e cut to half its length", "cut-first", "", IDS_EXPAND_ERROR },
+        { "two bytes of Riredud.e#e changed", "garbled-first", "", IDS_EXPAND_ERROR },
+        { "Riredud.e#e empty", "empty-first", "", IDS_EXPAND_ERROR },
+        { "Setup.i#f cut to half its length", "cut-second", "", IDS_EXPAND_ERROR },
+        { "compressed data cut short and garbled", "corrupt", "", IDS_EXPAND_ERROR },
+        { "a setup program cut to 200 bytes", "cut-program", "", IDS_START_ERROR },
+        { "the same, with -wait", "cut-program", " -wait", IDS_START_ERROR },
+        { "Setup.inf in the place of the setup program", "not-a-program", "", IDS_START_ERROR },
+    };
+    for (const auto &c : cases) {
+        Clean();
+        std::string folder = harness::Sibling("media\\") + c.medium;
+        std::string before = Snapshot(folder);
+        harness::Run run = RunFrom(folder, c.args, false);
+        Check(c.name, run, { c.message, false, "", 0 }, folder, before);
+    }
+    Clean();
+    return harness::Finish();
+}
+
 int main(int argc, char **argv)
 {
     static const struct {
         const char *mode;
         int (*run)(void);
     } modes[] = {
-        { "full-drive", FullDrive }, { "cd", CdRom }, { "japanese", Japanese }, { "paths", Paths },
+        { "full-drive", FullDrive }, { "cd", CdRom },         { "japanese", Japanese },
+        { "paths", Paths },          { "damaged", Damaged },
     };
     harness::ExpectPlatform();
     std::string report = "STANDIN_REPORT=" + harness::StandinReportPath();
@@ -389,6 +421,6 @@ int main(int argc, char **argv)
     for (const auto &m : modes)
         if (argc > 1 && strcmp(argv[1], m.mode) == 0)
             return m.run();
-    printf("usage: faults_test full-drive|cd|japanese|paths\n");
+    printf("usage: faults_test full-drive|cd|japanese|paths|damaged\n");
     return 2;
 }

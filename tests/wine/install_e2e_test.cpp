@@ -58,8 +58,9 @@ static void InstallFileFaults(void)
     } cases[] = {
         { "complete", "complete", HOLD_NOTHING, 0, 0 },
         { "source missing", "missing-first", HOLD_NOTHING, IR_CANNOTREADSRC, 0 },
-        /* The service expands what it is given and calls it a success. */
-        { "compressed data corrupt", "corrupt", HOLD_NOTHING, 0, 0 },
+        /* The service expands what it is given and calls it a success;
+           its length is not what the header promised. */
+        { "compressed data corrupt", "corrupt", HOLD_NOTHING, IR_DAMAGEDSRC, 0 },
         /* 95/98: the target cannot be probed, so it is installed under a
            temporary name that cannot be renamed onto the open file. */
         { "destination open without sharing", "complete", HOLD_OPEN, IR_OTHER, 1 },
@@ -316,8 +317,10 @@ static void FailingMedia(size_t count)
           false },
         { "second file missing", "missing-second", HOLD_NOTHING, false, IDS_READ_ERROR, 0, false,
           false },
-        /* The service reports success; the garbled program is installed. */
-        { "compressed data corrupt", "corrupt", HOLD_NOTHING, false, 0, 0, true, true },
+        /* The service reports success; the garbled program is not as long
+           as its header says. */
+        { "compressed data corrupt", "corrupt", HOLD_NOTHING, false, IDS_EXPAND_ERROR, 0, false,
+          false },
         /* The open file cannot be deleted by the clean-up either. */
         { "destination in use", "complete", HOLD_OPEN, true, IDS_EXPAND_ERROR, 1, true, false },
         { "destination read-only", "complete", HOLD_READONLY, true, IDS_EXPAND_ERROR, 0, true,

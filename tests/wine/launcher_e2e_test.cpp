@@ -44,8 +44,6 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
             launch.setupRanAfterExit = true;
         if (!FindWindowA("QVInstallWin", NULL) && !harness::ReadStandinReport().empty())
             break;
-        if (strcmp(medium, "not-a-program") == 0 && GetTickCount() - t > 1000)
-            break;
     }
     launch.report = harness::ReadStandinReport();
     /* The next case replaces Riredud.exe: this one's process must be gone,
@@ -90,6 +88,7 @@ int main(void)
         Launch launch = RunBootstrap("complete", c.args, SW_SHOWMINNOACTIVE);
 
         EXPECT_EQ_INT(launch.exitCode, 1);
+        EXPECT_TRUE(!launch.errorBox);
         EXPECT_EQ_STR(launch.report["cmdline"], prefix + c.appended);
         if (c.wait) {
             /* Ended after the stand-in, which ran normally while it idled. */
@@ -111,11 +110,6 @@ int main(void)
     Launch root = RunBootstrap("X:", "", SW_SHOWNORMAL);
     EXPECT_EQ_INT(root.exitCode, 1);
     EXPECT_EQ_STR(root.report["cmdline"], setupProgram + " -S \"X:\"");
-
-    printf("-wait with a setup program that cannot start\n");
-    Launch launch = RunBootstrap("not-a-program", " -wait", SW_SHOWNORMAL);
-    EXPECT_EQ_INT(launch.exitCode, 1);
-    EXPECT_TRUE(!launch.errorBox);
-    EXPECT_TRUE(launch.report.empty());
+    /* A setup program that cannot start: the fault suite (damaged). */
     return harness::Finish();
 }
