@@ -4,7 +4,8 @@
  *   demo_peek splash SETUP_EXE BMP_FILE
  *       runs SETUP_EXE under the tests' debugger, stops it where it
  *       destroys its splash window (both files installed, the window still
- *       up), saves the screen to BMP_FILE and prints the window's text
+ *       up), saves the screen to BMP_FILE and prints the window's text;
+ *       when it saw none, says why in one line on standard error
  *   demo_peek box CAPTION TIMEOUT_MS
  *       waits for a message box with this caption, prints its text as the
  *       window holds it and answers it with OK
@@ -23,9 +24,19 @@ static int Splash(const char *setup, const char *bmp)
             harness::SaveScreen(bmp);
         }),
     };
-    harness::Debug(harness::QuotedPath(setup), breakpoints, NULL, 60000);
-    printf("%s\n", text.c_str());
-    return text.empty() ? 1 : 0;
+    harness::Debuggee run = harness::Debug(harness::QuotedPath(setup), breakpoints, NULL, 60000);
+    if (!text.empty()) {
+        printf("%s\n", text.c_str());
+        return 0;
+    }
+    if (!run.breakpointsSet)
+        fprintf(stderr, "the debugger could not stop Setup.exe where it destroys a window\n");
+    else if (run.exitCode == -1)
+        fprintf(stderr, "Setup.exe had not destroyed a splash window after 60 s\n");
+    else
+        fprintf(stderr, "Setup.exe ended with exit code %ld, its splash window never destroyed\n",
+                run.exitCode);
+    return 1;
 }
 
 static int Box(const char *caption, DWORD timeoutMs)
