@@ -9,8 +9,8 @@
 #                                (332 i386, 34404 x86-64), or nothing
 #   pe_end FILE                  how long the file must be to hold the
 #                                image: the end of its headers and of every
-#                                section's data, in decimal (a file cut
-#                                inside its section table: past its end)
+#                                section's data, in decimal; nothing (and 2)
+#                                when the file ends inside its headers
 
 pe_number() { od -An -tu"$3" --endian=little -j "$2" -N "$3" -v "$1" 2>/dev/null | tr -d ' \n'; }
 
@@ -28,18 +28,19 @@ pe_machine() {
 
 pe_end() {
     _pe=$(pe_header "$1") || return 1
-    _size=$(stat -c %s "$1")
-    # A number the file is too short to hold reaches past its end.
-    _at() { _v=$(pe_number "$1" "$2" "$3"); [ -n "$_v" ] || _v=$((_size + 1)); }
+    _size=$(stat -c %s "$1") _cut=0
+    # A number the file is too short to hold: the headers are cut.
+    _at() { _v=$(pe_number "$1" "$2" "$3"); [ -n "$_v" ] || { _v=0 _cut=1; }; }
     _at "$1" $((_pe + 6)) 2; _count=$_v
     _at "$1" $((_pe + 20)) 2; _table=$((_pe + 24 + _v))
     _at "$1" $((_pe + 24 + 60)) 4; _end=$_v # SizeOfHeaders, in PE32 and PE32+ alike
     _i=0
-    while [ "$_i" -lt "$_count" ] && [ "$_end" -le "$_size" ]; do
+    while [ "$_i" -lt "$_count" ] && [ "$_cut" -eq 0 ]; do
         _at "$1" $((_table + 40 * _i + 16)) 4; _raw=$_v
         _at "$1" $((_table + 40 * _i + 20)) 4
         [ $((_v + _raw)) -le "$_end" ] || _end=$((_v + _raw))
         _i=$((_i + 1))
     done
+    [ "$_cut" -eq 0 ] || return 2
     printf '%s\n' "$_end"
 }
