@@ -322,7 +322,7 @@ static DWORD ReadFileHead(LPCSTR path, BYTE *head, DWORD *pcbHead)
    promises nothing, and the service reports it. */
 static UINT ReadSourcePromise(LPCSTR szSourceFile, DWORD *pcbExpanded)
 {
-    BYTE head[LZ_HEADER_CB];
+    BYTE head[LZ_HEADER_CB]; /* the header alone: the read is bounded by it */
     DWORD cbHead = sizeof(head), cbFile = ReadFileHead(szSourceFile, head, &cbHead);
 
     if (cbFile == NO_FILE)
