@@ -8,6 +8,10 @@
 /* Icon group: the program file's icon. */
 #define IDI_BOOTSTRAP 1
 
+/* The record of the medium's files (RT_RCDATA), written by make-medium:
+   RECORD_CB bytes, all zero in a build (see src/install/record.h). */
+#define IDR_MEDIUM_RECORD 1
+
 /* Splash window. */
 #define IDD_SPLASH 100
 #define IDC_SPLASH_TEXT 101
@@ -20,6 +24,7 @@
 #define IDS_UNKNOWN_VERSION 6
 #define IDS_CMDLINE_TOO_LONG 7
 #define IDS_START_ERROR 8
+#define IDS_MEDIUM_CHANGED 9
 #define IDS_SETUP_ERROR 32
 
 /* Assertion report. */

@@ -40,6 +40,20 @@ DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestF
 DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer);
 
+/*
+ * The size of the Authenticode signature that the program hModule's file
+ * carries (the certificate table of its PE header), 0 when it is not
+ * signed.  src/win32/image.cpp on Windows, the fake in the unit tests.
+ */
+DWORD WINAPI SysSignatureSize(HMODULE hModule);
+
+/*
+ * The data of the resource idName of type idType (its first language) of
+ * the program hModule, and its size into *pcb; NULL when there is none.
+ * src/win32/image.cpp on Windows, the fake in the unit tests.
+ */
+const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DWORD *pcb);
+
 #include <stdarg.h>
 #include <stddef.h>
 #include <string.h>

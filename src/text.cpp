@@ -31,11 +31,11 @@ static void PutNumber(Output *out, unsigned long value, unsigned base, BOOL fNeg
 {
     /* Enough for 64 bits in decimal and the sign. */
     char digits[24];
-    LPCSTR symbols = fUpper ? "0123456789ABCDEF" : "0123456789abcdef";
     int n = 0;
 
     do {
-        digits[n++] = symbols[value % base];
+        char c = "0123456789ABCDEF"[value % base];
+        digits[n++] = fUpper || c <= '9' ? c : (char)(c | 0x20); /* a to f */
         value /= base;
     } while (value != 0);
     if (fNegative)

@@ -5,11 +5,17 @@
  * or show the splash window, install the setup program and its information
  * file into the Windows directory, and start the setup program with the
  * source directory and the bootstrap's own arguments.
+ *
+ * Before it starts the setup program it checks both installed files
+ * against the record of the medium it carries (install/record.h): what is
+ * started, with the rights the program was given, is what the publisher
+ * put on the medium.
  */
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/launcher.h"
 #include "install/install.h"
 #include "install/pathutil.h"
+#include "install/record.h"
 #include "resource.h"
 #include "text.h"
 #include "ui/assertion.h"
@@ -18,12 +24,14 @@
 
 /* The files on the medium, compressed, and their names once installed. */
 static const struct {
-    LPCSTR szSource;
-    LPCSTR szDest;
+    char szSource[12];
+    char szDest[12];
 } fileTable[] = {
     { "Riredud.e#e", "Riredud.exe" },
     { "Setup.i#f", "Setup.inf" },
 };
+/* The record holds the files of the table, in its order. */
+static_assert(NElems(fileTable) == RECORD_FILES, "one record entry for each file");
 
 void DeleteIfExists(LPCSTR path)
 {
@@ -126,6 +134,36 @@ static InstallResult InstallFileTable(LPCSTR szSrcDir, LPCSTR szWinDir)
     return result;
 }
 
+/* The record the program carries (*pfRecord: whether it has one); or
+   IR_DAMAGEDSRC when it may install nothing: a record make-medium did not
+   write, or a signed program without one, which would start with the
+   publisher's name whatever files lay beside it. */
+static InstallResult ReadOwnRecord(HINSTANCE hInstance, MediumRecord *pRecord, BOOL *pfRecord)
+{
+    UINT found = LoadMediumRecord(hInstance, pRecord);
+
+    *pfRecord = found == RECORD_PRESENT;
+    if (found == RECORD_BROKEN || (found == RECORD_NONE && SysSignatureSize(hInstance) != 0))
+        return IR_DAMAGEDSRC;
+    return 0;
+}
+
+/* Whether each installed file is the one the record names. */
+static InstallResult CheckInstalledFiles(LPCSTR szWinDir, const MediumRecord *pRecord)
+{
+    char szDestPath[MAX_PATH];
+    BOOL fShaExtensions = ShaExtensionsUsable();
+    InstallResult result = 0;
+    size_t i;
+
+    for (i = 0; i < NElems(fileTable) && result == 0; i++) {
+        if (!JoinPath(szDestPath, szWinDir, fileTable[i].szDest, FALSE))
+            return IR_BUFFTOOSMALL;
+        result = CheckInstalledFile(szDestPath, &pRecord->files[i], fShaExtensions);
+    }
+    return result;
+}
+
 /* Removes every destination file of the table, installed by this run or
    left by an earlier one. */
 static void RemoveInstalledFiles(LPCSTR szWinDir)
@@ -187,9 +225,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     /* Far longer than MAX_PATH: the arguments are passed on whole. */
     static char cmdLine[CMDLINE_CCH];
     char szWinDir[MAX_PATH], szSrcDir[MAX_PATH];
+    MediumRecord record;
     InstallResult result;
     UINT idMessage = 0;
-    BOOL fWait = FALSE;
+    BOOL fWait = FALSE, fRecord;
     HWND hSetup;
 
     (void)hPrevInstance;
@@ -206,7 +245,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     GetInstallDirectory(szWinDir);
     GetSourceDirectory(hInstance, szSrcDir);
 
-    result = InstallFileTable(szSrcDir, szWinDir);
+    result = ReadOwnRecord(hInstance, &record, &fRecord);
+    if (result == 0)
+        result = InstallFileTable(szSrcDir, szWinDir);
+    if (result == 0 && fRecord)
+        result = CheckInstalledFiles(szWinDir, &record);
     if (result != 0)
         idMessage = MessageIdForResult(result);
     else if (!BuildSetupCommandLine(cmdLine, szWinDir, szSrcDir, &fWait))

@@ -24,20 +24,19 @@
    95/98 family's short and temporary names need. */
 #define SHORT_NAME_ROOM 13
 
-static const struct {
-    DWORD vif;
-    InstallResult ir;
-} versionResultMap[] = {
-    { VIF_FILEINUSE, IR_FILEINUSE },
-    { VIF_OUTOFMEMORY, IR_OUTOFMEMORY },
-    { VIF_OUTOFSPACE, IR_OUTOFSPACE },
-    { VIF_SRCOLD, IR_SRCOLD },
-    { VIF_DIFFLANG, IR_DIFFLANG },
-    { VIF_DIFFCODEPG, IR_DIFFCODEPG },
-    { VIF_CANNOTREADDST, IR_CANNOTREADDST },
-    { VIF_ACCESSVIOLATION, IR_ACCESSVIOLATION },
-    { VIF_DIFFTYPE, IR_DIFFTYPE },
-    { VIF_CANNOTREADSRC, IR_CANNOTREADSRC },
+/* For each bit of InstallResult, from IR_FILEINUSE (bit 0) to
+   IR_CANNOTREADSRC (bit 9): the number of the service's bit. */
+static const BYTE versionResultShifts[] = {
+    7,  /* VIF_FILEINUSE */
+    15, /* VIF_OUTOFMEMORY */
+    8,  /* VIF_OUTOFSPACE */
+    2,  /* VIF_SRCOLD */
+    3,  /* VIF_DIFFLANG */
+    4,  /* VIF_DIFFCODEPG */
+    17, /* VIF_CANNOTREADDST */
+    9,  /* VIF_ACCESSVIOLATION */
+    5,  /* VIF_DIFFTYPE */
+    16, /* VIF_CANNOTREADSRC */
 };
 
 InstallResult MapVersionResult(DWORD r)
@@ -45,9 +44,9 @@ InstallResult MapVersionResult(DWORD r)
     InstallResult result = 0;
     size_t i;
 
-    for (i = 0; i < NElems(versionResultMap); i++)
-        if (r & versionResultMap[i].vif)
-            result |= versionResultMap[i].ir;
+    for (i = 0; i < NElems(versionResultShifts); i++)
+        if (r >> versionResultShifts[i] & 1)
+            result |= (InstallResult)1 << i;
     return result != 0 ? result : IR_OTHER;
 }
 
@@ -64,6 +63,8 @@ UINT MessageIdForResult(InstallResult result)
         return IDS_UNKNOWN_VERSION;
     case IR_CANNOTREADSRC:
         return IDS_READ_ERROR;
+    case IR_DAMAGEDSRC:
+        return IDS_MEDIUM_CHANGED;
     default:
         return IDS_EXPAND_ERROR;
     }

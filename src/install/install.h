@@ -23,8 +23,10 @@ typedef DWORD InstallResult;
 #define IR_NOSRCNAME 0x00002000 /* the source path names no file */
 #define IR_BUFFTOOSMALL 0x00004000 /* a directory or path did not fit */
 #define IR_OTHER 0x00010000 /* the service failed in a way not named above */
-/* The file is not what the medium promised: its source is empty or cut
-   short, or what was installed is not as long as the source says. */
+/* The file is not what the medium was made with: its source is empty or
+   cut short, what was installed is not as long as the source says or not
+   what the record of the medium says; or the program may install nothing
+   (a signed program without a record). */
 #define IR_DAMAGEDSRC 0x00020000
 
 /* One installation request; lives for one InstallFile call. */

@@ -7,20 +7,21 @@
 
 int fPlatformAsked;
 int fPlatformWin9x;
+OSVERSIONINFOA platformVersion;
 
 int IsWin9x(void)
 {
-    OSVERSIONINFOA verInfo;
-
     if (fPlatformAsked)
         return fPlatformWin9x;
 
-    memset(&verInfo, 0, sizeof(verInfo));
-    verInfo.dwOSVersionInfoSize = sizeof(verInfo);
-    /* After a failed query that the user continued past, the answer is NT:
-       the long names work on every platform. */
-    if (CHECK(395, GetVersionExA(&verInfo)))
-        fPlatformWin9x = verInfo.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    memset(&platformVersion, 0, sizeof(platformVersion));
+    platformVersion.dwOSVersionInfoSize = sizeof(platformVersion);
+    /* After a failed query that the user continued past, the answer is NT
+       (the long names work on every platform), of version 0. */
+    if (CHECK_TEXT(395, GetVersionExA(&platformVersion), "GetVersionExA(&verInfo)"))
+        fPlatformWin9x = platformVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    else
+        memset(&platformVersion, 0, sizeof(platformVersion));
     fPlatformAsked = 1;
     return fPlatformWin9x;
 }

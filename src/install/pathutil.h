@@ -10,12 +10,15 @@
    extension). */
 #define PATH_PART_MAX 255
 
-/* The platform's answer, asked once per process: whether it was asked, and
-   whether it is the Windows 95/98 family. */
+/* The platform's answer, asked once per process: whether it was asked,
+   whether it is the Windows 95/98 family, and what GetVersionExA reported
+   (all zero when it failed). */
 extern int fPlatformAsked;
 extern int fPlatformWin9x;
+extern OSVERSIONINFOA platformVersion;
 
-/* 1 on the Windows 95/98 family, else 0.  The platform is asked once. */
+/* 1 on the Windows 95/98 family, else 0.  The platform is asked once, and
+   platformVersion holds its answer from then on. */
 int IsWin9x(void);
 
 /* TRUE when OpenFile can take path: it takes paths of fewer than 128

@@ -16,8 +16,10 @@
 #include "bootstrap/launcher.h"
 #include "win32/sysdll.h"
 
-/* The program's own image, where the linker put it: its module handle. */
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+/* The program's own image, where the linker put it: its module handle.
+   Of no size the compiler knows: the program reads its own headers and
+   resources through it (image.cpp). */
+extern "C" BYTE __ImageBase[];
 
 /* The entry point; kept whole by the link-time optimiser, which sees no
    caller of it. */
@@ -36,5 +38,5 @@ extern "C" __attribute__((used)) void WinMainCRTStartup(void)
     if (startup.dwFlags & STARTF_USESHOWWINDOW)
         nCmdShow = startup.wShowWindow;
 
-    ExitProcess((UINT)WinMain((HINSTANCE)&__ImageBase, NULL, cmdLine, nCmdShow));
+    ExitProcess((UINT)WinMain((HINSTANCE)__ImageBase, NULL, cmdLine, nCmdShow));
 }

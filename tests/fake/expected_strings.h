@@ -34,6 +34,9 @@ static const struct {
     { IDS_START_ERROR,
       "The setup program could not be started. The installation medium may be damaged. Setup "
       "cannot continue." },
+    { IDS_MEDIUM_CHANGED,
+      "The installation medium is damaged or has been changed. Setup cannot continue. Obtain a "
+      "new copy of the installation medium and run Setup again." },
     { IDS_SETUP_ERROR, "Setup Error" },
     { IDS_ASSERT_CAPTION, "Assertion Failure!" },
     { IDS_ASSERT_FORMAT,

@@ -53,8 +53,13 @@ struct State {
     std::map<std::u16string, std::u16string> shortPaths;
     std::string windowsDir = "C:\\WINDOWS";
     DWORD platformId = VER_PLATFORM_WIN32_NT;
+    DWORD majorVersion = 10, minorVersion = 0;
     BOOL versionQueryOk = TRUE;
     bool doubleByteCodePage = false; /* lead bytes of code page 932 */
+    /* The program's RT_RCDATA resources by id (Reset: the empty record of
+       a build), and the size of its Authenticode signature (0: none). */
+    std::map<UINT, std::string> rcdata;
+    DWORD signatureSize = 0;
 
     /* Windows. */
     HWND setupWindow = NULL; /* what FindWindowA finds */
@@ -73,8 +78,14 @@ struct State {
     /* The length the service expands a compressed (SZDD) source to; -1:
        the length its header says. */
     long expandedLength = -1;
-    /* Files opened by CreateFileA: a handle is 0x4000 + an index here. */
-    std::vector<std::string> openFiles;
+    /* Files opened by CreateFileA, and where each is read next: a handle is
+       0x4000 + an index here.  ReadFile fails with readFileFails. */
+    struct OpenFile {
+        std::string path;
+        size_t position;
+    };
+    std::vector<OpenFile> openFiles;
+    bool readFileFails = false;
     bool globalAllocFails = false;
     BOOL moveFileOk = TRUE;
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "expected_strings.h"
+#include "install/record.h"
 
 namespace fake {
 
@@ -200,6 +201,7 @@ void Reset()
     state.verInstallFile = DefaultVerInstall;
     state.getShortPathName = DefaultShortPath;
     state.getTempFileName = DefaultTempFileName;
+    state.rcdata[IDR_MEDIUM_RECORD] = std::string(RECORD_CB, '\0');
 }
 
 void LoadProductStrings()
@@ -335,13 +337,18 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
               hTemplateFile);
     if (!fake::FileIs(lpFileName))
         return INVALID_HANDLE_VALUE;
-    state.openFiles.push_back(lpFileName);
+    state.openFiles.push_back({ lpFileName, 0 });
     return (HANDLE)(uintptr_t)(0x4000 + state.openFiles.size() - 1);
+}
+
+static fake::State::OpenFile &Opened(HANDLE hFile)
+{
+    return state.openFiles.at((uintptr_t)hFile - 0x4000);
 }
 
 static std::string OpenData(HANDLE hFile)
 {
-    return fake::FileData(state.openFiles.at((uintptr_t)hFile - 0x4000));
+    return fake::FileData(Opened(hFile).path);
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
@@ -349,8 +356,14 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 {
     fake::Log("ReadFile", hFile, nNumberOfBytesToRead, (void *)lpOverlapped);
     std::string data = OpenData(hFile);
-    *lpNumberOfBytesRead = (DWORD)std::min<size_t>(data.size(), nNumberOfBytesToRead);
-    memcpy(lpBuffer, data.data(), *lpNumberOfBytesRead);
+    size_t &position = Opened(hFile).position;
+    *lpNumberOfBytesRead = 0;
+    if (state.readFileFails)
+        return FALSE;
+    *lpNumberOfBytesRead =
+        (DWORD)std::min<size_t>(data.size() - std::min(position, data.size()), nNumberOfBytesToRead);
+    memcpy(lpBuffer, data.data() + std::min(position, data.size()), *lpNumberOfBytesRead);
+    position += *lpNumberOfBytesRead;
     return TRUE;
 }
 
@@ -443,6 +456,8 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
     if (!state.versionQueryOk)
         return FALSE;
     lpVersionInformation->dwPlatformId = state.platformId;
+    lpVersionInformation->dwMajorVersion = state.majorVersion;
+    lpVersionInformation->dwMinorVersion = state.minorVersion;
     return TRUE;
 }
 
@@ -488,6 +503,24 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString)
 {
     fake::Log("OutputDebugStringA");
     state.debugOutput.push_back(lpOutputString);
+}
+
+/* The program's own image: an RT_RCDATA resource of state.rcdata, and
+   the size of its signature. */
+const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DWORD *pcb)
+{
+    fake::Log("SysResourceData", (void *)hModule, idType, idName);
+    auto found = state.rcdata.find(idName);
+    if (idType != RT_RCDATA_ID || found == state.rcdata.end())
+        return NULL;
+    *pcb = (DWORD)found->second.size();
+    return (const BYTE *)found->second.data();
+}
+
+DWORD WINAPI SysSignatureSize(HMODULE hModule)
+{
+    fake::Log("SysSignatureSize", (void *)hModule);
+    return state.signatureSize;
 }
 
 void WINAPI ExitProcess(UINT uExitCode)

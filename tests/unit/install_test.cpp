@@ -457,7 +457,7 @@ TEST_F(InstallTest, WhatTheMediumPromisesIsWhatIsInstalled)
 
             EXPECT_EQ(result, c.result) << name;
             if (result != 0) {
-                EXPECT_EQ(MessageIdForResult(result), (UINT)IDS_EXPAND_ERROR) << name;
+                EXPECT_EQ(MessageIdForResult(result), (UINT)IDS_MEDIUM_CHANGED) << name;
             }
             EXPECT_EQ(Installs().size(), c.installCalls) << name;
             EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\kwi1A2C.tmp")) << name;

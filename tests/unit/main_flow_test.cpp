@@ -255,17 +255,33 @@ TEST_F(MainFlowTest, LongDestinationPathsAreDeletedBeyondOpenFilesReach)
 
 /* A damaged medium: the file that is not what the medium promised, and
    everything installed before it, is removed; message 1; nothing started. */
-TEST_F(MainFlowTest, ADamagedMediumStopsWithMessageOneAndLeavesNothing)
+/* A medium that is not what it was made as, with or without a record of
+   it: one box that says so, nothing left, nothing started. */
+TEST_F(MainFlowTest, ADamagedOrChangedMediumIsRefusedAndLeavesNothing)
 {
+    enum { NO_RECORD, RECORDED, OTHER_BYTES, OTHER_LENGTH, BROKEN };
     static const struct {
         const char *name, *file;
         std::string data;
         long expanded; /* what the service expands to; -1: as promised */
+        int record;
+        DWORD signatureSize;
+        size_t installCalls; /* 0: refused before installing */
     } cases[] = {
-        { "the program cut short", "D:\\Riredud.e#e", fake::Compressed(241645, "cut"), 105616 },
-        { "the program garbled", "D:\\Riredud.e#e", fake::Compressed(241645, "xx"), 241661 },
-        { "the program empty", "D:\\Riredud.e#e", "", -1 },
-        { "the information file cut short", "D:\\Setup.i#f", fake::Compressed(138, "c"), 70 },
+        { "the program cut short", "D:\\Riredud.e#e", fake::Compressed(241645, "cut"), 105616,
+          NO_RECORD, 0, 1 },
+        { "the program garbled", "D:\\Riredud.e#e", fake::Compressed(241645, "xx"), 241661,
+          NO_RECORD, 0, 1 },
+        { "the program empty", "D:\\Riredud.e#e", "", -1, NO_RECORD, 0, 0 },
+        { "the information file cut short", "D:\\Setup.i#f", fake::Compressed(138, "c"), 70,
+          NO_RECORD, 0, 2 },
+        { "the same with a record", "D:\\Setup.i#f", fake::Compressed(138, "c"), 70, RECORDED, 0,
+          2 },
+        { "a file of the record's length, other bytes", "D:\\Riredud.e#e", "data", -1,
+          OTHER_BYTES, 0, 2 },
+        { "the record's bytes, another length", "D:\\Riredud.e#e", "data", -1, OTHER_LENGTH, 0, 2 },
+        { "a record make-medium did not write", "D:\\Riredud.e#e", "data", -1, BROKEN, 0, 0 },
+        { "a signed program without a record", "D:\\Riredud.e#e", "data", -1, NO_RECORD, 9000, 0 },
     };
     for (DWORD platform : { VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS }) {
         for (const auto &c : cases) {
@@ -273,14 +289,57 @@ TEST_F(MainFlowTest, ADamagedMediumStopsWithMessageOneAndLeavesNothing)
             fake::state.platformId = platform;
             fake::AddFile(c.file, c.data);
             fake::state.expandedLength = c.expanded;
+            fake::state.signatureSize = c.signatureSize;
+            std::string digest = c.record == OTHER_BYTES ? SHA256_OF_EMPTY : SHA256_OF_DATA;
+            uint32_t length = c.record == OTHER_LENGTH ? 5 : 4;
+            if (c.record != NO_RECORD)
+                fake::state.rcdata[IDR_MEDIUM_RECORD] = RecordBytes(
+                    { { length, digest }, { 4, SHA256_OF_DATA } }, c.record == BROKEN ? "REC0" : "REC1");
             std::string name = std::string(c.name) + ", platform " + std::to_string(platform);
 
             EXPECT_EQ(Run(), 1) << name;
             ASSERT_EQ(fake::state.boxes.size(), 1u) << name;
-            EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_EXPAND_ERROR]) << name;
+            EXPECT_EQ(fake::state.boxes[0].text, fake::state.strings[IDS_MEDIUM_CHANGED]) << name;
+            EXPECT_EQ(fake::CallsNamed({ "SysVerInstallFileA" }).size(), c.installCalls) << name;
             EXPECT_EQ(fake::state.files.size(), 2u) << name; /* the medium alone */
             EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty()) << name;
         }
+    }
+}
+
+/* The files the record names, installed, are checked where they were
+   installed before the setup program starts; signed or not.  Without a
+   record, an unsigned program starts what it installed, as a build does. */
+TEST_F(MainFlowTest, ARecordedMediumIsCheckedThenStarted)
+{
+    static const struct {
+        const char *name;
+        bool record;
+        DWORD signatureSize;
+    } cases[] = {
+        { "recorded, signed", true, 9000 },
+        { "recorded, not signed", true, 0 },
+        { "a build beside compressed files", false, 0 },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.signatureSize = c.signatureSize;
+        if (c.record)
+            fake::state.rcdata[IDR_MEDIUM_RECORD] =
+                RecordBytes({ { 4, SHA256_OF_DATA }, { 4, SHA256_OF_DATA } });
+
+        EXPECT_EQ(Run(), 1) << c.name;
+        EXPECT_THAT(fake::state.boxes, IsEmpty()) << c.name;
+        std::vector<std::string> steps;
+        for (const std::string &call : fake::CallsNamed({ "SysVerInstallFileA", "CreateFileA", "WinExec" }))
+            if (call.find("CreateFileA(D:") != 0) /* what the medium's files promise */
+                steps.push_back(call.substr(0, call.find(',')));
+        std::vector<std::string> expected = { "SysVerInstallFileA(3", "SysVerInstallFileA(3" };
+        if (c.record)
+            expected.insert(expected.end(), { "CreateFileA(C:\\WINDOWS\\Riredud.exe",
+                                              "CreateFileA(C:\\WINDOWS\\Setup.inf" });
+        expected.push_back("WinExec(C:\\WINDOWS\\Riredud.exe -S \"D:\"");
+        EXPECT_EQ(steps, expected) << c.name;
     }
 }
 
