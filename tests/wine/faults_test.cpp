@@ -9,9 +9,12 @@
  *   faults_test paths        medium folders with blanks and of 240
  *                            characters; a Windows directory of 247;
  *                            an old Riredud.exe without a short name
- *   faults_test damaged      damaged media: compressed files cut short,
- *                            garbled or empty; a setup program Windows
- *                            cannot start, with and without -wait
+ *   faults_test damaged      damaged and changed media: compressed files
+ *                            cut short, garbled, empty, replaced or changed
+ *                            at their length; a signed Setup.exe without a
+ *                            record, a bare build without one; a setup
+ *                            program Windows cannot start, with and
+ *                            without -wait
  *
  * Each case checks every box the user sees (caption and text), the exit
  * code, whether the setup program was started and with what, the Windows
@@ -377,19 +380,25 @@ static int Paths(void)
     return harness::Finish();
 }
 
-/* Damaged media (made by test-media): each gives its one box; nothing is
-   left in the Windows directory and nothing started. */
+/* Damaged and changed media (made by test-media): each gives its one box;
+   nothing is left in the Windows directory and nothing started.  A bare
+   build beside compressed files, without a record, installs and starts. */
 static int Damaged(void)
 {
     static const struct {
         const char *name, *medium, *args;
-        UINT message;
+        UINT message; /* 0: installed and started */
     } cases[] = {
-        { "Riredud.e#e cut to half its length", "cut-first", "", IDS_EXPAND_ERROR },
-        { "two bytes of Riredud.e#e changed", "garbled-first", "", IDS_EXPAND_ERROR },
-        { "Riredud.e#e empty", "empty-first", "", IDS_EXPAND_ERROR },
-        { "Setup.i#f cut to half its length", "cut-second", "", IDS_EXPAND_ERROR },
-        { "compressed data cut short and garbled", "corrupt", "", IDS_EXPAND_ERROR },
+        { "Riredud.e#e cut to half its length", "cut-first", "", IDS_MEDIUM_CHANGED },
+        { "two bytes of Riredud.e#e changed", "garbled-first", "", IDS_MEDIUM_CHANGED },
+        { "Riredud.e#e empty", "empty-first", "", IDS_MEDIUM_CHANGED },
+        { "Setup.i#f cut to half its length", "cut-second", "", IDS_MEDIUM_CHANGED },
+        { "compressed data cut short and garbled", "corrupt", "", IDS_MEDIUM_CHANGED },
+        { "Riredud.e#e another program of its length", "replaced-first", "", IDS_MEDIUM_CHANGED },
+        { "Riredud.e#e changed, its length kept", "changed-first", "", IDS_MEDIUM_CHANGED },
+        { "Setup.i#f another file of its length", "replaced-second", "", IDS_MEDIUM_CHANGED },
+        { "a signed Setup.exe without a record", "signed-bare", "", IDS_MEDIUM_CHANGED },
+        { "a bare build beside compressed files", "bare", "", 0 },
         { "a setup program cut to 200 bytes", "cut-program", "", IDS_START_ERROR },
         { "the same, with -wait", "cut-program", " -wait", IDS_START_ERROR },
         { "Setup.inf in the place of the setup program", "not-a-program", "", IDS_START_ERROR },
@@ -398,8 +407,9 @@ static int Damaged(void)
         Clean();
         std::string folder = harness::Sibling("media\\") + c.medium;
         std::string before = Snapshot(folder);
-        harness::Run run = RunFrom(folder, c.args, false);
-        Check(c.name, run, { c.message, false, "", 0 }, folder, before);
+        harness::Run run = RunFrom(folder, c.args, c.message == 0);
+        Check(c.name, run, { c.message, c.message == 0, " -S \"" + folder + "\"", 0 }, folder,
+              before);
     }
     Clean();
     return harness::Finish();

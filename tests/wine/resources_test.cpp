@@ -123,6 +123,18 @@ static void CheckIcon(HMODULE module)
     }
 }
 
+/* The record of the medium's files, as the platform finds it: 76 bytes,
+   written by make-medium (the medium's Setup.exe is no bare build). */
+static void CheckRecord(HMODULE module)
+{
+    DWORD size = 0;
+    const char *record = (const char *)Resource(module, RT_RCDATA, MAKEINTRESOURCEA(1), &size);
+    EXPECT_TRUE(record != NULL);
+    EXPECT_EQ_INT(size, 76);
+    if (record)
+        EXPECT_EQ_STR(std::string(record, 4), "REC1");
+}
+
 int main(void)
 {
     harness::ExpectPlatform();
@@ -133,6 +145,7 @@ int main(void)
         CheckStrings(module);
         CheckDialog(module);
         CheckIcon(module);
+        CheckRecord(module);
     }
     return harness::Finish();
 }
