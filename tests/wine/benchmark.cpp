@@ -8,8 +8,20 @@
  * runs: it ends only once the setup program waits for input.
  *
  *   benchmark [RUNS]      (tools/benchmark runs it under Wine)
+ *
+ * And the check of the installed files against the medium's record:
+ *
+ *   benchmark check RUNS       media large (a 20 MiB setup program, its
+ *                              record) and large-bare (the same beside a
+ *                              bare build, nothing checked): start to the
+ *                              setup window of each, in turn, and what the
+ *                              check adds; and the throughput below
+ *   benchmark throughput RUNS  the check of a 20 MiB file on each path of
+ *                              SHA-256 this CPU has, in MB/s
  */
 #include "harness.h"
+
+#include "install/record.h"
 
 #include <psapi.h>
 
@@ -69,14 +81,114 @@ static double Median(std::vector<double> values)
     return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+#define LARGE_CB (20u << 20)
+
+/* The check of the file at path against its own record, on each path this
+   CPU has: the median time of runs, and the throughput. */
+static void Throughput(const std::string &path, int runs)
+{
+    static BYTE chunk[1 << 16];
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
+                           NULL);
+    RecordEntry entry = {};
+    Sha256 sha;
+    DWORD n;
+    Sha256Init(&sha, FALSE);
+    while (ReadFile(h, chunk, sizeof chunk, &n, NULL) && n > 0) {
+        Sha256Update(&sha, chunk, n);
+        entry.cbFile += n;
+    }
+    CloseHandle(h);
+    Sha256Final(&sha, entry.digest);
+
+    CpuFeatures cpu;
+    ReadCpuFeatures(&cpu);
+    for (BOOL fShaExtensions : { FALSE, TRUE }) {
+        if (fShaExtensions && !CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0)) {
+            printf("  SHA extensions: this CPU has none\n");
+            continue;
+        }
+        std::vector<double> times;
+        bool ok = true;
+        for (int i = 0; i < runs; i++) {
+            double start = Now();
+            ok = ok && CheckInstalledFile(path.c_str(), &entry, fShaExtensions) == 0;
+            times.push_back(Now() - start);
+        }
+        double ms = Median(times);
+        printf("  %-15s %u bytes checked in %.1f ms (median of %d): %.0f MB/s%s\n",
+               fShaExtensions ? "SHA extensions:" : "portable:", (unsigned)entry.cbFile, ms, runs,
+               entry.cbFile / 1000.0 / ms, ok ? "" : " (FAILED: the check refused the file)");
+    }
+}
+
+/* Start to the setup window, a run of medium's Setup.exe. */
+static double TimeToWindow(const std::string &medium)
+{
+    PROCESS_INFORMATION pi;
+    double start = Now(), shown = 0;
+    harness::RemoveInstalled();
+    if (harness::Start(harness::QuotedPath(medium + "Setup.exe"), &pi)) {
+        shown = WaitForSetupWindow(start);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    return shown;
+}
+
+static int Check(int runs)
+{
+    std::string large = harness::Sibling("media\\large\\");
+    std::string bare = harness::Sibling("media\\large-bare\\");
+    std::vector<double> checked, unchecked;
+
+    for (int i = 0; i < runs; i++) {
+        checked.push_back(TimeToWindow(large));
+        unchecked.push_back(TimeToWindow(bare));
+    }
+    double with = Median(checked), without = Median(unchecked);
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    printf("the check of a medium with a setup program of %u bytes, Windows %lu.%lu (platform %lu): "
+           "the program takes the %s path here\n",
+           (unsigned)harness::Contents(harness::WinPath("Riredud.exe")).size(),
+           version.dwMajorVersion, version.dwMinorVersion, version.dwPlatformId,
+           ShaExtensionsUsable() ? "SHA extensions'" : "portable");
+    printf("  start to the setup window: with the record median %.0f ms, beside a bare build "
+           "median %.0f ms: the check adds %.0f ms, %.1f %% of the run\n",
+           with, without, with - without, with > 0 ? 100.0 * (with - without) / with : 0);
+    Throughput(harness::WinPath("Riredud.exe"), runs);
+    harness::RemoveInstalled();
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    putenv("STANDIN_CLOSE_MS=50");
+    putenv("STANDIN_REPORT=");
+    if (argc > 2 && strcmp(argv[1], "check") == 0)
+        return Check(atoi(argv[2]));
+    if (argc > 2 && strcmp(argv[1], "throughput") == 0) {
+        /* A file of its own: the same source on a build without media. */
+        std::string path = harness::WinPath("throughput.bin");
+        std::string data(LARGE_CB, '\0');
+        for (size_t i = 0; i < data.size(); i++)
+            data[i] = (char)(i * 2654435761u >> 24);
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD written;
+        WriteFile(h, data.data(), (DWORD)data.size(), &written, NULL);
+        CloseHandle(h);
+        printf("the check of a file of %u bytes in %d-bit code\n", LARGE_CB, (int)sizeof(void *) * 8);
+        Throughput(path, atoi(argv[2]));
+        DeleteFileA(path.c_str());
+        return 0;
+    }
     int runs = argc > 1 ? atoi(argv[1]) : 15;
     std::string medium = harness::Sibling("media\\complete\\");
     std::vector<double> bootstrapWindow, bootstrapEnd, baseline, peakKiB;
 
-    putenv("STANDIN_CLOSE_MS=50");
-    putenv("STANDIN_REPORT=");
     for (int i = 0; i < runs; i++) {
         PROCESS_INFORMATION pi;
         harness::RemoveInstalled();
