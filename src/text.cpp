@@ -34,8 +34,8 @@ static void PutNumber(Output *out, unsigned long value, unsigned base, BOOL fNeg
     int n = 0;
 
     do {
-        char c = "0123456789ABCDEF"[value % base];
-        digits[n++] = fUpper || c <= '9' ? c : (char)(c | 0x20); /* a to f */
+        char c = (char)(value % base);
+        digits[n++] = (char)(c < 10 ? '0' + c : (fUpper ? 'A' : 'a') + c - 10);
         value /= base;
     } while (value != 0);
     if (fNegative)

@@ -15,10 +15,57 @@
  *     and that byte is never a blank, quote or backslash.
  */
 #include "bootstrap/launcher.h"
+#include "bootstrap/bootstrap.h"
 #include "text.h"
 #include "ui/assertion.h"
 
 #define STARTUP_FLAGS (CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS)
+
+/* How long a started setup program may take to show its window, as
+   WinExec waits for a program's input (30 s). */
+#define WINDOW_WAIT_MS 30000
+#define WINDOW_POLL_MS 100
+
+/* The setup mutex, while this bootstrap holds it. */
+static HANDLE hSetupMutex;
+
+void TakeSetupMutex(void)
+{
+    LPCSTR name = SETUP_MUTEX_NAME;
+    HANDLE h;
+
+    /* The 95/98 family and NT 4 without Terminal Services have no Global
+       namespace, and refuse the name: the same name without it. */
+    while ((h = CreateMutexA(NULL, FALSE, name)) == NULL && name[0] == 'G')
+        name += 7;
+    /* WAIT_ABANDONED: the bootstrap that held it died; it is ours now. */
+    if (h != NULL && WaitForSingleObject(h, INFINITE) == WAIT_FAILED) {
+        CloseHandle(h);
+        h = NULL;
+    }
+    hSetupMutex = h;
+}
+
+void ReleaseSetupMutex(void)
+{
+    if (hSetupMutex == NULL)
+        return;
+    ReleaseMutex(hSetupMutex);
+    CloseHandle(hSetupMutex);
+    hSetupMutex = NULL;
+}
+
+/* Until the setup program's window is up, so that the next bootstrap finds
+   it; or the setup program has ended, or WINDOW_WAIT_MS have passed. */
+static void AwaitSetupWindow(HANDLE hProcess)
+{
+    DWORD waited;
+
+    for (waited = 0; waited < WINDOW_WAIT_MS && FindWindowA(SETUP_WINDOW_CLASS, NULL) == NULL;
+         waited += WINDOW_POLL_MS)
+        if (WaitForSingleObject(hProcess, WINDOW_POLL_MS) != WAIT_TIMEOUT)
+            break;
+}
 
 static BOOL IsBlank(char c)
 {
@@ -194,6 +241,8 @@ DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
                         &process))
         return exitCode;
     *pfStarted = TRUE;
+    AwaitSetupWindow(process.hProcess);
+    ReleaseSetupMutex();
 
     hStub = GetCurrentProcess();
     CHECK(184, hStub);

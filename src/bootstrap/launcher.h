@@ -31,7 +31,22 @@ int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit);
 
 /* Starts the setup program and waits for it to end; returns its exit
    code, or 0 when it could not be started or waited for.  *pfStarted tells
-   whether it was started. */
+   whether it was started.  Once the setup program is started (its window
+   is up), the setup mutex is released, before the wait. */
 DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted);
+
+/*
+ * One bootstrap at a time checks for the setup program, installs and
+ * starts it: every bootstrap of every medium installs the same two files
+ * into the one Windows directory of the machine.  TakeSetupMutex waits for
+ * the named mutex of all bootstraps (in the Global namespace, which reaches
+ * every session, where the platform has one; else under a name of the one
+ * namespace there is) and takes it, also from a bootstrap that died
+ * holding it; where no such mutex can be made, the run goes on without.
+ * ReleaseSetupMutex gives it up, once; later calls do nothing.
+ */
+#define SETUP_MUTEX_NAME "Global\\RiredudSetup"
+void TakeSetupMutex(void);
+void ReleaseSetupMutex(void);
 
 #endif

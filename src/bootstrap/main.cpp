@@ -235,9 +235,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     (void)lpCmdLine;
     SetResourceModule(hInstance);
 
+    /* Another bootstrap that is installing or starting the setup program
+       is waited for, without a splash: its setup program's window is then
+       found here. */
+    TakeSetupMutex();
     hSetup = FindWindowA(SETUP_WINDOW_CLASS, NULL);
     if (hSetup != NULL) {
         SetForegroundWindow(hSetup);
+        ReleaseSetupMutex();
         return 0;
     }
 
@@ -265,7 +270,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         RemoveInstalledFiles(szWinDir);
         idMessage = IDS_START_ERROR;
     }
+    /* Held while a box is up: the next bootstrap then meets the medium
+       the user was told of. */
     if (idMessage != 0)
         ReportFailure(idMessage, szWinDir);
+    ReleaseSetupMutex();
     return 1;
 }

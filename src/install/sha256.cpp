@@ -70,7 +70,6 @@ __attribute__((target("sha,sse4.1"))) static void BlocksShaExtensions(DWORD *sta
                                                                        const BYTE *data,
                                                                        size_t cBlocks)
 {
-    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
     __m128i abef, cdgh, abefBefore, cdghBefore, k, msg[4];
     int j;
 
@@ -84,9 +83,13 @@ __attribute__((target("sha,sse4.1"))) static void BlocksShaExtensions(DWORD *sta
         cdghBefore = cdgh;
         for (j = 0; j < 16; j++) {
             __m128i *m = &msg[j & 3];
-            if (j < 4)
-                *m = _mm_shuffle_epi8(_mm_loadu_si128((const __m128i *)(data + 16 * j)), byteSwap);
-            else
+            if (j < 4) {
+                /* Big-endian words: their halves swapped, then each half's
+                   bytes (no table of constants). */
+                k = _mm_loadu_si128((const __m128i *)(data + 16 * j));
+                k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(k, 0xB1), 0xB1);
+                *m = _mm_or_si128(_mm_slli_epi16(k, 8), _mm_srli_epi16(k, 8));
+            } else
                 *m = _mm_sha256msg2_epu32(
                     _mm_add_epi32(_mm_sha256msg1_epu32(*m, msg[(j + 1) & 3]),
                                   _mm_alignr_epi8(msg[(j + 3) & 3], msg[(j + 2) & 3], 4)),
@@ -172,12 +175,15 @@ void ReadCpuFeatures(CpuFeatures *pCpu)
     memset(pCpu, 0, sizeof(*pCpu));
     /* 0 where the processor has no CPUID (a 386, an early 486). */
     pCpu->maxLeaf = __get_cpuid_max(0, NULL);
-    if (pCpu->maxLeaf >= 1 && __get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+    if (pCpu->maxLeaf >= 1) {
+        __cpuid(1, eax, ebx, ecx, edx);
         pCpu->leaf1Ecx = ecx;
         pCpu->leaf1Edx = edx;
     }
-    if (pCpu->maxLeaf >= 7 && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
+    if (pCpu->maxLeaf >= 7) {
+        __cpuid_count(7, 0, eax, ebx, ecx, edx);
         pCpu->leaf7Ebx = ebx;
+    }
 }
 
 BOOL CanUseShaExtensions(const CpuFeatures *pCpu, DWORD dwPlatformId, DWORD dwMajor,

@@ -101,7 +101,11 @@ struct State {
     BOOL createProcessOk = TRUE;
     HANDLE currentProcess = (HANDLE)-1;
     BOOL setPriorityOk = TRUE;
-    DWORD waitResult = WAIT_OBJECT_0;
+    DWORD waitResult = WAIT_OBJECT_0; /* of a process */
+    /* The setup mutex: the names CreateMutexA accepts (the others fail)
+       and what a wait on it gives. */
+    std::set<std::string> mutexNames = { "Global\\RiredudSetup" };
+    DWORD mutexWaitResult = WAIT_OBJECT_0;
     DWORD childExitCode = 0;
     STARTUPINFOA lastStartup = {};
     std::string lastCreateCommandLine;

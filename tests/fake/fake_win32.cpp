@@ -431,10 +431,25 @@ BOOL WINAPI SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass)
     return state.setPriorityOk;
 }
 
+/* The mutex's handle; a process's is another. */
+static HANDLE const hFakeMutex = (HANDLE)0x6001;
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName)
+{
+    fake::Log("CreateMutexA", (void *)lpMutexAttributes, bInitialOwner, lpName);
+    return state.mutexNames.count(lpName) ? hFakeMutex : NULL;
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE hMutex)
+{
+    fake::Log("ReleaseMutex", hMutex);
+    return TRUE;
+}
+
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
 {
     fake::Log("WaitForSingleObject", hHandle, dwMilliseconds);
-    return state.waitResult;
+    return hHandle == hFakeMutex ? state.mutexWaitResult : state.waitResult;
 }
 
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)

@@ -54,6 +54,8 @@ typedef HANDLE HGLOBAL;
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_FAILED 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0u
+#define WAIT_ABANDONED 0x80u
+#define WAIT_TIMEOUT 0x102u
 #define HFILE_ERROR ((HFILE)-1)
 #define OF_EXIST 0x4000
 #define OF_DELETE 0x0200
@@ -191,6 +193,8 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
                            LPCSTR lpCurrentDirectory, LPSTARTUPINFOA lpStartupInfo,
                            LPPROCESS_INFORMATION lpProcessInformation);
 HANDLE WINAPI GetCurrentProcess(void);
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 BOOL WINAPI SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass);
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);

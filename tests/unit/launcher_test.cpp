@@ -153,6 +153,7 @@ TEST_F(LauncherTest, RunAndWaitStartsAtNormalPriorityWaitsIdleAndClosesBoth)
     EXPECT_THAT(fake::state.calls,
                 ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\",NULL,NULL,0,"
                             "67108896,NULL,NULL)",
+                            "FindWindowA(QVInstallWin,NULL)", "WaitForSingleObject(0x7001,100)",
                             "GetCurrentProcess()", "SetPriorityClass(0xffffffffffffffff,64)",
                             "WaitForSingleObject(0x7001,4294967295)",
                             "GetExitCodeProcess(0x7001)", "CloseHandle(0x7002)",
@@ -204,8 +205,40 @@ TEST_F(LauncherTest, FailingPlatformCallsAreReportedAndTheWaitGoesOn)
         EXPECT_TRUE(started) << c.name;
         ASSERT_EQ(fake::state.boxes.size(), 1u) << c.name;
         EXPECT_THAT(fake::state.boxes[0].text, ::testing::HasSubstr(c.report)) << c.name;
-        EXPECT_EQ(fake::CallsNamed({ "WaitForSingleObject" }).size(), 1u) << c.name;
+        /* The look for its window, and the wait for its end. */
+        EXPECT_EQ(fake::CallsNamed({ "WaitForSingleObject" }).size(), 2u) << c.name;
         EXPECT_EQ(fake::CallsNamed({ "CloseHandle" }).size(), 2u) << c.name;
+    }
+}
+
+/* Before it waits for the setup program to end, RunAndWait looks for its
+   window every 100 ms: the next bootstrap finds it then.  It stops looking
+   when the window is up, when the setup program has ended, or after 30 s,
+   as WinExec waits for a program's input. */
+TEST_F(LauncherTest, RunAndWaitLooksForTheSetupWindowBeforeItWaits)
+{
+    static const struct {
+        const char *name;
+        HWND window;
+        DWORD wait; /* what each wait on the setup program gives */
+        size_t looks;
+    } cases[] = {
+        { "its window is up at once", (HWND)0x99, WAIT_OBJECT_0, 1 },
+        { "it ends without one", NULL, WAIT_OBJECT_0, 1 },
+        { "it never shows one", NULL, WAIT_TIMEOUT, 300 },
+    };
+    for (const auto &c : cases) {
+        char cmdLine[] = "C:\\WINDOWS\\Riredud.exe";
+        SetUp();
+        fake::state.setupWindow = c.window;
+        fake::state.waitResult = c.wait;
+        BOOL started = FALSE;
+
+        RunAndWait(cmdLine, &started);
+        EXPECT_EQ(fake::CallsNamed({ "FindWindowA" }).size(), c.looks) << c.name;
+        EXPECT_EQ(fake::CallsNamed({ "WaitForSingleObject" }).back(),
+                  "WaitForSingleObject(0x7001,4294967295)")
+            << c.name;
     }
 }
 

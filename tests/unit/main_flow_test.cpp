@@ -8,6 +8,7 @@
 #include "install/install.h"
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class MainFlowTest : public FakeTest {
 protected:
@@ -47,8 +48,11 @@ TEST_F(MainFlowTest, ARunningSetupProgramIsBroughtForwardAndNothingElseHappens)
     fake::state.setupWindow = (HWND)0x99;
 
     EXPECT_EQ(Run(), 0);
-    EXPECT_THAT(fake::state.calls, ElementsAre("FindWindowA(QVInstallWin,NULL)",
-                                               "SetForegroundWindow(0x99)"));
+    EXPECT_THAT(fake::state.calls,
+                ElementsAre("CreateMutexA(NULL,0,Global\\RiredudSetup)",
+                            "WaitForSingleObject(0x6001,4294967295)",
+                            "FindWindowA(QVInstallWin,NULL)", "SetForegroundWindow(0x99)",
+                            "ReleaseMutex(0x6001)", "CloseHandle(0x6001)"));
 }
 
 TEST_F(MainFlowTest, SuccessInstallsBothFilesThenStartsTheSetupProgram)
@@ -73,8 +77,10 @@ TEST_F(MainFlowTest, TheWaitOptionRunsTheSetupProgramAndWaits)
 
     EXPECT_EQ(Run(), 1);
     EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA", "WaitForSingleObject" }),
-                ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\" /s,NULL,"
+                ElementsAre("WaitForSingleObject(0x6001,4294967295)",
+                            "CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\" /s,NULL,"
                             "NULL,0,67108896,NULL,NULL)",
+                            "WaitForSingleObject(0x7001,100)",
                             "WaitForSingleObject(0x7001,4294967295)"));
 }
 
@@ -343,6 +349,79 @@ TEST_F(MainFlowTest, ARecordedMediumIsCheckedThenStarted)
     }
 }
 
+/* One bootstrap at a time: the setup mutex is taken before the look for
+   the setup program's window and given up once the setup program has been
+   started (with -wait: once its window is up, or it has ended, not when it
+   ends), or the user has answered the box; it is never taken twice.  One
+   left by a bootstrap that died is taken over; without it the run goes
+   on as before. */
+TEST_F(MainFlowTest, TheSetupMutexIsHeldFromTheWindowCheckUntilTheStart)
+{
+    static const std::string global = "create Global\\RiredudSetup";
+    static const struct {
+        const char *name, *commandLine;
+        bool windowFound, installFails;
+        std::set<std::string> names; /* the mutex names the platform accepts */
+        DWORD waitResult;
+        std::vector<std::string> steps;
+    } cases[] = {
+        { "started", "D:\\SETUP.EXE", false, false, { "Global\\RiredudSetup" }, WAIT_OBJECT_0,
+          { global, "wait", "find window", "start", "release", "close" } },
+        { "started with -wait", "D:\\SETUP.EXE -wait", false, false, { "Global\\RiredudSetup" },
+          WAIT_OBJECT_0,
+          { global, "wait", "find window", "start", "find window", "release", "close",
+            "wait for the setup program" } },
+        { "a box", "D:\\SETUP.EXE", false, true, { "Global\\RiredudSetup" }, WAIT_OBJECT_0,
+          { global, "wait", "find window", "box", "release", "close" } },
+        { "the setup program runs", "D:\\SETUP.EXE", true, false, { "Global\\RiredudSetup" },
+          WAIT_OBJECT_0, { global, "wait", "find window", "release", "close" } },
+        { "left by a bootstrap that died", "D:\\SETUP.EXE", false, false,
+          { "Global\\RiredudSetup" }, WAIT_ABANDONED,
+          { global, "wait", "find window", "start", "release", "close" } },
+        { "no Global namespace (95/98, NT 4)", "D:\\SETUP.EXE", false, false, { "RiredudSetup" },
+          WAIT_OBJECT_0,
+          { global, "create RiredudSetup", "wait", "find window", "start", "release", "close" } },
+        { "no mutex to be had", "D:\\SETUP.EXE", false, false, {}, WAIT_OBJECT_0,
+          { global, "create RiredudSetup", "find window", "start" } },
+        { "a wait that fails", "D:\\SETUP.EXE", false, false, { "Global\\RiredudSetup" },
+          WAIT_FAILED, { global, "wait", "close", "find window", "start" } },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.commandLine = c.commandLine;
+        fake::state.setupWindow = c.windowFound ? (HWND)0x99 : NULL;
+        fake::state.mutexNames = c.names;
+        fake::state.mutexWaitResult = c.waitResult;
+        if (c.installFails)
+            FailInstallOf("Setup.i#f");
+
+        Run();
+        std::vector<std::string> steps;
+        for (const std::string &call : fake::state.calls) {
+            if (call.rfind("CreateMutexA(NULL,0,", 0) == 0)
+                steps.push_back("create " + call.substr(20, call.size() - 21));
+            else if (call == "WaitForSingleObject(0x6001,4294967295)")
+                steps.push_back("wait");
+            else if (call == "ReleaseMutex(0x6001)")
+                steps.push_back("release");
+            else if (call == "CloseHandle(0x6001)")
+                steps.push_back("close");
+            else if (call.rfind("FindWindowA(", 0) == 0)
+                steps.push_back("find window");
+            else if (call.rfind("WinExec(", 0) == 0 || call.rfind("CreateProcessA(", 0) == 0)
+                steps.push_back("start");
+            else if (call.rfind("MessageBoxA(", 0) == 0)
+                steps.push_back("box");
+            else if (call == "WaitForSingleObject(0x7001,4294967295)")
+                steps.push_back("wait for the setup program");
+        }
+        EXPECT_EQ(steps, c.steps) << c.name;
+        /* The waiting bootstrap shows nothing until it has the mutex. */
+        EXPECT_EQ(fake::CallsNamed({ "CreateDialogParamA" }).size(), c.windowFound ? 0u : 1u)
+            << c.name;
+    }
+}
+
 /* A setup program that Windows cannot start is reported, and both files
    are removed again. */
 TEST_F(MainFlowTest, ASetupProgramWindowsCannotStartIsReported)
@@ -369,6 +448,7 @@ TEST_F(MainFlowTest, ASetupProgramWindowsCannotStartIsReported)
         EXPECT_EQ(fake::state.boxes[0].caption, "Setup Error") << c.name;
         EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe")) << c.name;
         EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Setup.inf")) << c.name;
-        EXPECT_THAT(fake::CallsNamed({ "WaitForSingleObject" }), IsEmpty()) << c.name;
+        for (const std::string &wait : fake::CallsNamed({ "WaitForSingleObject" }))
+            EXPECT_THAT(wait, Not(HasSubstr("0x7001"))) << c.name; /* the setup program's */
     }
 }

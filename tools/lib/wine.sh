@@ -69,6 +69,26 @@ display_start() {
     fi
 }
 
+# window_wait PATTERN SECONDS [OPTION...]: the id of the first window whose
+# name matches PATTERN (xdotool's --name; OPTIONs such as --onlyvisible go
+# to its search), looking again every 0.1 s until one is found or SECONDS
+# have passed.  xdotool's own --sync is not enough: a search reads every
+# window's name, and one that vanishes meanwhile (a splash destroyed just
+# as a box appears) ends it with an error.  Nothing and 1 at the deadline.
+window_wait() {
+    _pattern=$1 _deadline=$(($(date +%s) + $2))
+    shift 2
+    while :; do
+        _id=$(xdotool search "$@" --limit 1 --name "$_pattern" 2>/dev/null | head -n 1)
+        if [ -n "$_id" ]; then
+            printf '%s\n' "$_id"
+            return 0
+        fi
+        [ "$(date +%s)" -lt "$_deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 display_stop() {
     [ -n "$display_wm" ] && kill "$display_wm" 2>/dev/null
     [ -n "$display_xvfb" ] && kill "$display_xvfb" 2>/dev/null
