@@ -8,6 +8,7 @@
 #include <random>
 
 #include "install/record.h"
+#include "sha256_examples.h"
 
 static std::string Hex(const BYTE *bytes, size_t n)
 {
@@ -73,17 +74,7 @@ protected:
 
 TEST_P(Sha256Path, GivesTheDigestsOfFips180Examples)
 {
-    static const struct {
-        std::string message, digest;
-    } cases[] = {
-        { "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855" },
-        { "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad" },
-        { "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1" },
-        { std::string(1000000, 'a'),
-          "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0" },
-    };
-    for (const auto &c : cases)
+    for (const auto &c : sha256Examples)
         for (size_t piece : { (size_t)1000000, (size_t)1, (size_t)63, (size_t)65536 })
             EXPECT_EQ(Digest(c.message, GetParam(), piece), c.digest)
                 << c.message.size() << " bytes in pieces of " << piece;

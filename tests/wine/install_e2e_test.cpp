@@ -17,6 +17,7 @@
 #include "expected_strings.h"
 #include "install/install.h"
 #include "install/record.h"
+#include "sha256_examples.h"
 #include "ui/assertion.h"
 #include "win32/sysdll.h"
 
@@ -100,17 +101,6 @@ static harness::Run RunSetup(const char *medium, bool expectLaunch)
    path the program takes at this version setting. */
 static void Sha256Paths(void)
 {
-    static const struct {
-        std::string message;
-        const char *digest;
-    } cases[] = {
-        { "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855" },
-        { "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad" },
-        { "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1" },
-        { std::string(1000000, 'a'),
-          "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0" },
-    };
     CpuFeatures cpu;
     ReadCpuFeatures(&cpu);
     BOOL cpuHas = CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0);
@@ -121,7 +111,7 @@ static void Sha256Paths(void)
     for (BOOL fShaExtensions : { FALSE, TRUE }) {
         if (fShaExtensions && !cpuHas)
             continue;
-        for (const auto &c : cases) {
+        for (const auto &c : sha256Examples) {
             Sha256 sha;
             BYTE digest[SHA256_CB];
             char hex[2 * SHA256_CB + 1];
