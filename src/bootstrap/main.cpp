@@ -22,7 +22,8 @@
 #include "ui/messages.h"
 #include "ui/splash.h"
 
-/* The files on the medium, compressed, and their names once installed. */
+/* The files on the medium, compressed, and their names once installed;
+   each name with its NUL fits its 12 characters (the longest has 11). */
 static const struct {
     char szSource[12];
     char szDest[12];
