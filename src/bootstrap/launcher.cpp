@@ -241,8 +241,6 @@ DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
                         &process))
         return exitCode;
     *pfStarted = TRUE;
-    AwaitSetupWindow(process.hProcess);
-    ReleaseSetupMutex();
 
     hStub = GetCurrentProcess();
     CHECK(184, hStub);
@@ -250,6 +248,8 @@ DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
        program, and stays in the idle class until it ends. */
     CHECK_TEXT(187, SetPriorityClass(hStub, IDLE_PRIORITY_CLASS),
                "SetPriorityClass(hStub,0x00000040)");
+    AwaitSetupWindow(process.hProcess);
+    ReleaseSetupMutex();
 
     if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_FAILED)
         CHECK_FAILED(193, "WaitForSingleObject() failed!!");

@@ -153,8 +153,8 @@ TEST_F(LauncherTest, RunAndWaitStartsAtNormalPriorityWaitsIdleAndClosesBoth)
     EXPECT_THAT(fake::state.calls,
                 ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\",NULL,NULL,0,"
                             "67108896,NULL,NULL)",
-                            "FindWindowA(QVInstallWin,NULL)", "WaitForSingleObject(0x7001,100)",
                             "GetCurrentProcess()", "SetPriorityClass(0xffffffffffffffff,64)",
+                            "FindWindowA(QVInstallWin,NULL)", "WaitForSingleObject(0x7001,100)",
                             "WaitForSingleObject(0x7001,4294967295)",
                             "GetExitCodeProcess(0x7001)", "CloseHandle(0x7002)",
                             "CloseHandle(0x7001)"));
