@@ -57,8 +57,8 @@ def record_offset(data, name="Setup.exe"):
     room = f"'{name}' has no room for the record of the medium's files " \
            f"(no RCDATA resource {RECORD_ID} of {RECORD_CB} bytes): give a Setup.exe built " \
            f"from these sources"
-    for kind in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None) and \
-            pe.DIRECTORY_ENTRY_RESOURCE.entries or []:
+    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for kind in resources.entries if resources else []:
         if kind.id != RT_RCDATA:
             continue
         for entry in kind.directory.entries:
@@ -73,14 +73,13 @@ def record_offset(data, name="Setup.exe"):
 
 def checksum_fixed(data):
     """data with its PE checksum made anew, where it has one (the linker
-    writes one; a record written leaves it stale)."""
+    writes one; a record written leaves it stale).  The sum leaves the
+    checksum field itself out."""
     pe = _pe(bytes(data), "Setup.exe")
     if pe.OPTIONAL_HEADER.CheckSum == 0:
         return bytes(data)
     at = pe.OPTIONAL_HEADER.get_file_offset() + 64  # CheckSum, in PE32 and PE32+
     data = bytearray(data)
-    data[at:at + 4] = bytes(4)
-    pe = _pe(bytes(data), "Setup.exe")
     data[at:at + 4] = struct.pack("<I", pe.generate_checksum())
     return bytes(data)
 
