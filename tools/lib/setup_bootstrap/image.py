@@ -60,7 +60,10 @@ def write(path, files, label, seconds):
     root in that order; every date at seconds since 1970 (UTC)."""
     with _clock(seconds):
         iso = pycdlib.PyCdlib()
-        iso.new(interchange_level=1, vol_ident=label, joliet=3, app_ident_str="MAKE-MEDIUM")
+        iso.new(interchange_level=1, vol_ident=label[:JOLIET_LABEL], joliet=3,
+                app_ident_str="MAKE-MEDIUM")
+        # pycdlib gives both descriptors one label; ISO 9660's holds all 32.
+        iso.pvd.volume_identifier = label.encode("ascii").ljust(32)
         for name, data in files:
             iso.add_fp(io.BytesIO(data), len(data), "/" + iso_name(name), joliet_path="/" + name)
         with open(path, "wb") as f:
