@@ -15,7 +15,14 @@
 #   pki_p12 DIR NAME PASSWORD_FILE
 #                                DIR/NAME.p12: NAME's key and certificate,
 #                                the root as its chain
-#   tsa_start DIR MODE           tests/tools/tsa-server (MODE stamp or junk)
+#   pki_token DIR                a SoftHSM2 token "test" (PIN 1234) in DIR/tokens,
+#                                with DIR/softhsm2.conf as SOFTHSM2_CONF
+#                                (exported): an RSA-3072 key made on it,
+#                                never extractable ("key", id 01), and the
+#                                root's code-signing certificate for it,
+#                                stored on it ("cert") and in DIR/token.pem;
+#                                the library in pkcs11_module
+#   tsa_start DIR MODE           tests/tools/tsa-server (MODE stamp, busy or junk)
 #                                on 127.0.0.1, signed by DIR/tsa.pem, for two
 #                                minutes at most; its URL in tsa_url, its
 #                                process in tsa_pid ($top: the checkout)
@@ -53,7 +60,7 @@ default_tsa = tsa_config
 serial = ./tsaserial
 signer_digest = sha256
 default_policy = 1.2.3.4.1
-digests = sha1, sha256
+digests = sha256
 accuracy = secs:1
 ess_cert_id_alg = sha256
 CNF
@@ -76,6 +83,28 @@ pki_issue() {
 pki_p12() {
     (cd "$1" && openssl pkcs12 -export -in "$2.pem" -inkey "$2.key" -certfile root.pem \
         -out "$2.p12" -passout "file:$3") >/dev/null 2>&1
+}
+
+pkcs11_module=/usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so
+pki_token() {
+    mkdir -p "$1/tokens" &&
+        printf 'directories.tokendir = %s/tokens\nobjectstore.backend = file\n' "$1" > "$1/softhsm2.conf" &&
+        printf '1234\n' > "$1/token.pin" || return 1
+    SOFTHSM2_CONF="$1/softhsm2.conf"
+    export SOFTHSM2_CONF
+    (cd "$1" &&
+     softhsm2-util --init-token --free --label test --so-pin 12345678 --pin 1234 &&
+     pkcs11-tool --module "$pkcs11_module" --token-label test --login --pin 1234 \
+         --keypairgen --key-type rsa:3072 --id 01 --label key &&
+     PKCS11_MODULE_PATH="$pkcs11_module" openssl req -new -engine pkcs11 -keyform engine \
+         -key "pkcs11:token=test;object=key;type=private" -passin file:token.pin \
+         -subj "/CN=$(cat subject-prefix) token" -out token.csr &&
+     openssl ca -batch -config ca.cnf -cert root.pem -keyfile root.key -in token.csr \
+         -days 2 -extensions codesign -out token.pem &&
+     openssl x509 -in token.pem -outform DER -out token.der &&
+     pkcs11-tool --module "$pkcs11_module" --token-label test --login --pin 1234 \
+         --write-object token.der --type cert --id 01 --label cert &&
+     rm -f token.csr ./0*.pem) >/dev/null 2>&1
 }
 
 tsa_start() {

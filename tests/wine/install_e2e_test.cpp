@@ -409,6 +409,7 @@ int main(int argc, char **argv)
     InstallFileFaults();
     CompleteMedium("complete");
     CompleteMedium("signed");
+    CompleteMedium("signed-sha256");
     SignedAsThePlatformChecksIt();
     PlantedVersionDll();
     PlantedSystemDlls();

@@ -20,20 +20,40 @@ Options:
                         (default SETUP; with --iso only); Windows shows its
                         first 16 (all that Joliet holds)
   --no-autorun          no AUTORUN.INF in the image (with --iso only)
+  Signing (one of three ways; see docs/publishing.md):
   --sign PKCS12_FILE    sign Setup.exe with Authenticode with the certificate
-                        and key of PKCS12_FILE, then verify it: a SHA-1
-                        signature, which every Windows that checks one can
-                        check, with a nested SHA-256 one for today's Windows
+                        and key of a PKCS#12 file; the password is the first
+                        line of --password-file FILE, else the environment
+                        variable MAKE_MEDIUM_PASSWORD
+  --pkcs11-module LIB   sign with a key on a token, an HSM or a cloud HSM
+                        through its PKCS#11 library LIB (OpenSC's, a
+                        vendor's, a cloud provider's), with
+  --key URI             the private key on it, an RFC 7512 pkcs11: URI, and
+  --cert FILE|URI       its certificate: a file (PEM or DER, the certificate
+                        first, then its chain) or a pkcs11: URI on the token;
+                        the PIN is the first line of --pin-file FILE, else the
+                        environment variable MAKE_MEDIUM_PIN, else asked for
+                        once on the terminal
+  --sign-command TEMPLATE
+                        sign with any signer (signtool, jsign, a company's
+                        service): the command line TEMPLATE, split as a shell
+                        splits words (quotes group them; a backslash stays a
+                        backslash), {file} in it replaced by the Setup.exe
+                        to sign in place; make-medium then checks that the
+                        file carries a signature and is otherwise unchanged
+  With a key (--sign, --pkcs11-module) Setup.exe gets a SHA-1 signature,
+  which every Windows that checks one can check, with a nested SHA-256
+  one for today's Windows, and
   --sha256-only         one SHA-256 signature (Windows XP SP3, Vista and 7
                         with their SHA-2 updates, and later)
-  --timestamp URL       time-stamp every signature through the RFC 3161
-                        server URL; always give one: without a time stamp a
-                        signature stops verifying when the certificate
-                        expires, and every medium made with it then shows
-                        "Unknown publisher"
-  --password-file FILE  the PKCS#12 password: the first line of FILE; without
-                        it the password comes from the environment variable
-                        MAKE_MEDIUM_PASSWORD (never give it on the command line)
+  --timestamp URL       time-stamp every signature with a SHA-256 imprint
+                        through the RFC 3161 server URL; give it more than
+                        once for servers to fall back on (each is tried 3
+                        times, 3 s apart); always give one: without a time
+                        stamp a signature stops verifying when the
+                        certificate expires, and every medium made with it
+                        then shows "Unknown publisher"
+  Every signature and time stamp is verified afterwards (osslsigncode).
   --64-bit-only         accept an x86-64 SETUP_PROGRAM: the medium then works
                         on 64-bit Windows only (32-bit Windows cannot start it)
   --bootstrap FILE      the bootstrap to put on the medium (default: the release
@@ -58,10 +78,13 @@ import tempfile
 import time
 
 from . import Refused, byte_for_byte, checkout, image, lz, pe, place, record, signing, speaker
+from .programs import need_tool
 
 ME = "make-medium"
 MEDIUM = ("Setup.exe", "Riredud.e#e", "Setup.i#f")
-VALUE_OPTIONS = ("--iso", "--label", "--sign", "--password-file", "--bootstrap", "--timestamp")
+VALUE_OPTIONS = ("--iso", "--label", "--sign", "--password-file", "--bootstrap", "--pkcs11-module",
+                 "--key", "--cert", "--pin-file", "--sign-command")
+LIST_OPTIONS = ("--timestamp",)
 FLAG_OPTIONS = ("--replace", "--no-autorun", "--64-bit-only", "--sha256-only")
 
 
@@ -77,10 +100,13 @@ def parse(argv, die):
         if arg in FLAG_OPTIONS:
             options[arg[2:]] = True
             args.pop(0)
-        elif arg in VALUE_OPTIONS:
+        elif arg in VALUE_OPTIONS + LIST_OPTIONS:
             if len(args) < 2:
                 die(f"{arg} needs a value (see --help)")
-            options[arg[2:]] = args[1]
+            if arg in LIST_OPTIONS:
+                options.setdefault(arg[2:], []).append(args[1])
+            else:
+                options[arg[2:]] = args[1]
             if arg == "--label":
                 options["label-given"] = True
             del args[:2]
@@ -99,13 +125,10 @@ def parse(argv, die):
 
 def check_options(o, die):
     """Options that would do nothing are mistakes."""
-    for name in ("password-file", "timestamp", "sha256-only"):
-        if name in o and "sign" not in o:
-            die(f"--{name} is for --sign; give --sign PKCS12_FILE too")
-    url = o.get("timestamp")
-    if url is not None and not re.match(r"https?://.", url):
-        die(f"the time-stamping server '{url}' is no http:// or https:// URL: give the URL of "
-            f"an RFC 3161 server")
+    try:
+        signing.check_options(o)
+    except Refused as e:
+        die(str(e))
     if "label-given" in o and "iso" not in o:
         die("--label names the disc image; give --iso FILE too")
     if "no-autorun" in o and "iso" not in o:
@@ -224,22 +247,6 @@ def check_outputs(out, o, die):
                 f"descriptor): choose another --iso FILE")
 
 
-def password(o, die):
-    """The signing certificate's password, from a file or the environment."""
-    passfile = o.get("password-file")
-    if passfile is not None:
-        with open(passfile, "rb") as f:
-            first = f.readline().rstrip(b"\r\n")
-        if not first:
-            die(f"the password file '{passfile}' is empty: write the password of "
-                f"'{o['sign']}' on its first line")
-        return first
-    if "MAKE_MEDIUM_PASSWORD" not in os.environ:
-        die(f"no password for the certificate '{o['sign']}': give --password-file FILE (the "
-            f"password on its first line) or set the environment variable MAKE_MEDIUM_PASSWORD")
-    return os.fsencode(os.environ["MAKE_MEDIUM_PASSWORD"])
-
-
 def image_time(die):
     """The one time of every date in the image."""
     given = os.environ.get("SOURCE_DATE_EPOCH")
@@ -324,8 +331,8 @@ def _make(o, program, inf, out, contents, bootstrap_data, secret, work, state):
         raise Refused(f"cannot write the medium in '{folder(out)}': {e.strerror}: check the room "
                       f"left there")
     said = []
-    if "sign" in o:
-        said += _sign(o, setup, secret, work)
+    if any(way in o for way in signing.WAYS):
+        said += signing.sign_medium(o, setup, secret, work)
     if "iso" in o:
         said.append(_image(o, medium, state))
     place.begin_moves()
@@ -374,27 +381,6 @@ def _roll_back(o, out, work, state):
             pass
 
 
-def _sign(o, setup, secret, work):
-    """Signs Setup.exe in the work folder; returns what to say of it."""
-    passfile = os.path.join(work, "password")
-    with os.fdopen(os.open(passfile, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600), "wb") as f:
-        f.write(secret + b"\n")
-    p12, url = o["sign"], o.get("timestamp")
-    details = signing.open_pkcs12(p12, passfile, work)
-    if url:
-        with open(setup, "rb") as f:
-            signing.probe(url, f.read())
-    digests = ["sha256"] if "sha256-only" in o else ["sha1", "sha256"]
-    signing.sign(setup, p12, passfile, digests, url, details, work)
-    how = "SHA-256" if "sha256-only" in o else "SHA-1 with a nested SHA-256 signature"
-    how += f", time-stamped by {url}" if url else ", not time-stamped"
-    said = [("out", f"Setup.exe signed by {details['subject']}: {how}; verified")]
-    if not url:
-        said.append(("err", f"note: without --timestamp the signature stops verifying when the "
-                            f"certificate expires ({details['not_after']})"))
-    return said
-
-
 def _image(o, medium, state):
     """The disc image beside its place; returns what to say of it."""
     iso = o["iso"]
@@ -424,14 +410,23 @@ def pycdlib_error():
 def main(argv=None):
     byte_for_byte()
     say, die = speaker(ME)
+    try:
+        return run(argv, say, die)
+    except KeyboardInterrupt:  # before the signals are caught: nothing made yet
+        return interrupted(place.Interrupted(130), say)
+
+
+def run(argv, say, die):
     o, program, inf, out = parse(sys.argv[1:] if argv is None else argv, die)
     check_options(o, die)
     need_file("SETUP_PROGRAM", program, die)
     need_file("SETUP_INF", inf, die)
-    if "sign" in o:
-        need_file("the certificate (--sign)", o["sign"], die)
-    if "password-file" in o:
-        need_file("the password file (--password-file)", o["password-file"], die)
+    for name, what in (("sign", "the certificate"), ("password-file", "the password file"),
+                       ("pkcs11-module", "the PKCS#11 library"), ("pin-file", "the PIN file")):
+        if name in o:
+            need_file(f"{what} (--{name})", o[name], die)
+    if not o.get("cert", "pkcs11:").startswith("pkcs11:"):
+        need_file("the certificate (--cert)", o["cert"], die)
     if not re.match(r"[A-Z0-9_]{1,32}\Z", o["label"]):
         die(f"the label '{o['label']}' is not 1 to 32 of A-Z, 0-9 and _: choose another with "
             f"--label")
@@ -439,7 +434,10 @@ def main(argv=None):
     check_program(program, contents[0], "64-bit-only" in o, die)
     check_inf(inf, contents[1], die)
     check_outputs(out, o, die)
-    secret = password(o, die) if "sign" in o else None
+    try:
+        secret = signing.secret(o)
+    except (Refused, OSError) as e:
+        die(str(e))
     if record.pefile is None:
         die("Python's pefile is missing: install it (pip install pefile; Debian: apt-get "
             "install python3-pefile)")
@@ -449,9 +447,9 @@ def main(argv=None):
                 "install python3-pycdlib)")
         o["image-time"] = image_time(die)
     try:
-        if "sign" in o:
-            signing.need_tool("osslsigncode")
-            signing.need_tool("openssl")
+        if any(way in o for way in signing.WAYS):
+            need_tool("osslsigncode")
+            need_tool("openssl")
         bootstrap = o.get("bootstrap") or default_bootstrap(say, die)
         need_file("the bootstrap", bootstrap, die)
         bootstrap_data = read(bootstrap, "the bootstrap")
