@@ -187,15 +187,21 @@ void ReadCpuFeatures(CpuFeatures *pCpu)
 }
 
 BOOL CanUseShaExtensions(const CpuFeatures *pCpu, DWORD dwPlatformId, DWORD dwMajor,
-                         DWORD dwMinor)
+                         DWORD dwMinor, DWORD dwBuildNumber)
 {
     const DWORD edx = CPUID1_EDX_FXSR | CPUID1_EDX_SSE | CPUID1_EDX_SSE2;
     const DWORD ecx = CPUID1_ECX_SSSE3 | CPUID1_ECX_SSE41;
     /* A CPU's SSE registers are saved at a thread switch only by a system
-       that knows them: Windows 98 and later, Windows 2000 and later.  On
-       Windows 95 and NT 4 an SSE instruction faults, whatever the CPU. */
+       that knows them: Windows 98 Second Edition (4.10 build 2222) and
+       later, Windows 2000 and later.  The first Windows 98 (4.10 build
+       1998) is a 4.10 as well, but neither turns SSE on for programs nor
+       saves the registers: there an SSE instruction faults, or another
+       thread overwrites the registers in the middle of a block; so do
+       Windows 95 and NT 4.  On the 95/98 family the build is the low word
+       of dwBuildNumber (the high word repeats the version). */
     BOOL fSystemSaves =
-        (dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && (dwMajor > 4 || dwMinor >= 10)) ||
+        (dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
+         (dwMajor > 4 || dwMinor > 10 || (dwMinor == 10 && LOWORD(dwBuildNumber) >= 2222))) ||
         (dwPlatformId == VER_PLATFORM_WIN32_NT && dwMajor >= 5);
 
     return fSystemSaves && pCpu->maxLeaf >= 7 && (pCpu->leaf1Edx & edx) == edx &&
@@ -209,5 +215,5 @@ BOOL ShaExtensionsUsable(void)
     ReadCpuFeatures(&cpu);
     IsWin9x();
     return CanUseShaExtensions(&cpu, platformVersion.dwPlatformId, platformVersion.dwMajorVersion,
-                               platformVersion.dwMinorVersion);
+                               platformVersion.dwMinorVersion, platformVersion.dwBuildNumber);
 }

@@ -42,9 +42,10 @@ void ReadCpuFeatures(CpuFeatures *pCpu);
 
 /* Whether the SHA extensions' path may run: the CPU has the extensions and
    the SSE instructions they need, and the system (platform id, major and
-   minor version, as GetVersionExA reports them) saves the SSE registers. */
+   minor version and build number, as GetVersionExA reports them) saves the
+   SSE registers. */
 BOOL CanUseShaExtensions(const CpuFeatures *pCpu, DWORD dwPlatformId, DWORD dwMajor,
-                         DWORD dwMinor);
+                         DWORD dwMinor, DWORD dwBuildNumber);
 
 /* The same for this processor and this system. */
 BOOL ShaExtensionsUsable(void);

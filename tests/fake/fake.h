@@ -54,6 +54,7 @@ struct State {
     std::string windowsDir = "C:\\WINDOWS";
     DWORD platformId = VER_PLATFORM_WIN32_NT;
     DWORD majorVersion = 10, minorVersion = 0;
+    DWORD buildNumber = 19045; /* as GetVersionExA gives it: on 95/98 with the version above */
     BOOL versionQueryOk = TRUE;
     bool doubleByteCodePage = false; /* lead bytes of code page 932 */
     /* The program's RT_RCDATA resources by id (Reset: the empty record of

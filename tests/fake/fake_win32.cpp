@@ -473,6 +473,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation)
     lpVersionInformation->dwPlatformId = state.platformId;
     lpVersionInformation->dwMajorVersion = state.majorVersion;
     lpVersionInformation->dwMinorVersion = state.minorVersion;
+    lpVersionInformation->dwBuildNumber = state.buildNumber;
     return TRUE;
 }
 

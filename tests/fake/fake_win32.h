@@ -126,6 +126,7 @@ typedef HANDLE HGLOBAL;
 #define VIF_BUFFTOOSMALL 0x00040000
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)(UINT_PTR)(WORD)(i))
+#define LOWORD(l) ((WORD)((DWORD)(l) & 0xffff))
 
 typedef struct tagRECT {
     LONG left, top, right, bottom;

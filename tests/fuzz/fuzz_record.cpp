@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     InstallResult portable = CheckInstalledFile("C:\\WINDOWS\\Riredud.exe", &record.files[0], FALSE);
     FUZZ_REQUIRE(portable == 0 || portable == IR_DAMAGEDSRC);
     FUZZ_REQUIRE(portable != 0 || file.size() == record.files[0].cbFile);
-    if (CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0)) {
+    if (CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0, 19045)) {
         Sha256 a, b;
         BYTE da[SHA256_CB], db[SHA256_CB];
         Sha256Init(&a, FALSE);

@@ -64,7 +64,7 @@ protected:
     {
         CpuFeatures cpu;
         ReadCpuFeatures(&cpu);
-        bool has = CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0);
+        bool has = CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0, 19045);
         printf("SHA-256 path: %s%s\n", GetParam() ? "SHA extensions" : "portable",
                GetParam() && !has ? ": not tested, this CPU lacks them" : ", tested on this CPU");
         if (GetParam() && !has)
@@ -108,29 +108,43 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, Sha256Path, ::testing::Values(FALSE, TRUE),
 TEST(ShaExtensions, AreTakenOnlyWhereTheCpuHasThemAndTheSystemSavesSse)
 {
     const DWORD sseEdx = 7u << 24, sseEcx = 1u << 9 | 1u << 19, sha = 1u << 29;
+    /* Each system as GetVersionExA reports it (the 95/98 family repeats
+       the version in the build number's high word), with whether it saves
+       the SSE registers at a thread switch. */
+    static const struct {
+        const char *name;
+        DWORD platform, major, minor, build;
+        BOOL saves;
+    } systems[] = {
+        { "Windows 95", 1, 4, 0, 0x040003B6, FALSE },
+        { "Windows 98 (4.10.1998): neither turns SSE on nor saves it", 1, 4, 10, 0x040A07CE, FALSE },
+        { "Windows 98 Second Edition (4.10.2222)", 1, 4, 10, 0x040A08AE, TRUE },
+        { "Windows Me", 1, 4, 90, 0x045A0BB8, TRUE },
+        { "NT 4.0", 2, 4, 0, 1381, FALSE },
+        { "Windows 2000", 2, 5, 0, 2195, TRUE },
+        { "Windows XP", 2, 5, 1, 2600, TRUE },
+        { "Windows 10", 2, 10, 0, 19045, TRUE },
+        { "Win32s", 0, 3, 10, 0, FALSE },
+        { "a version query that failed", 0, 0, 0, 0, FALSE },
+    };
     static const struct {
         const char *name;
         CpuFeatures cpu;
-        DWORD platform, major, minor;
-        BOOL usable;
-    } cases[] = {
-        { "Windows 10, a CPU with them", { 7, sseEcx, sseEdx, sha }, 2, 10, 0, TRUE },
-        { "Windows 2000", { 7, sseEcx, sseEdx, sha }, 2, 5, 0, TRUE },
-        { "Windows 98", { 7, sseEcx, sseEdx, sha }, 1, 4, 10, TRUE },
-        { "Windows Me", { 20, sseEcx, sseEdx, sha }, 1, 4, 90, TRUE },
-        { "Windows 95 does not save SSE", { 7, sseEcx, sseEdx, sha }, 1, 4, 0, FALSE },
-        { "NT 4 does not save SSE", { 7, sseEcx, sseEdx, sha }, 2, 4, 0, FALSE },
-        { "Win32s", { 7, sseEcx, sseEdx, sha }, 0, 3, 10, FALSE },
-        { "a version query that failed", { 7, sseEcx, sseEdx, sha }, 0, 0, 0, FALSE },
-        { "no SHA extensions", { 7, sseEcx, sseEdx, 0 }, 2, 10, 0, FALSE },
-        { "no leaf 7", { 6, sseEcx, sseEdx, sha }, 2, 10, 0, FALSE },
-        { "no CPUID", { 0, 0, 0, 0 }, 2, 10, 0, FALSE },
-        { "no SSSE3", { 7, 1u << 19, sseEdx, sha }, 2, 10, 0, FALSE },
-        { "no SSE4.1", { 7, 1u << 9, sseEdx, sha }, 2, 10, 0, FALSE },
-        { "no FXSAVE", { 7, sseEcx, 3u << 25, sha }, 2, 10, 0, FALSE },
+        BOOL has;
+    } cpus[] = {
+        { "a CPU with them", { 7, sseEcx, sseEdx, sha }, TRUE },
+        { "a CPU with more leaves", { 20, sseEcx, sseEdx, sha }, TRUE },
+        { "no SHA extensions", { 7, sseEcx, sseEdx, 0 }, FALSE },
+        { "no SSSE3", { 7, 1u << 19, sseEdx, sha }, FALSE },
+        { "no SSE4.1", { 7, 1u << 9, sseEdx, sha }, FALSE },
+        { "no FXSAVE", { 7, sseEcx, 3u << 25, sha }, FALSE },
+        { "no leaf 7", { 6, sseEcx, sseEdx, sha }, FALSE },
+        { "no CPUID", { 0, 0, 0, 0 }, FALSE },
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(CanUseShaExtensions(&c.cpu, c.platform, c.major, c.minor), c.usable) << c.name;
+    for (const auto &s : systems)
+        for (const auto &c : cpus)
+            EXPECT_EQ(CanUseShaExtensions(&c.cpu, s.platform, s.major, s.minor, s.build),
+                      s.saves && c.has) << s.name << ", " << c.name;
 }
 
 TEST(MediumRecord, IsReadOnlyAsMakeMediumWritesIt)
@@ -191,7 +205,7 @@ TEST_F(FakeTest, AnInstalledFileStandsOnlyWithTheRecordsLengthAndDigest)
             fake::state.readFileFails = c.readFails;
             CpuFeatures cpu;
             ReadCpuFeatures(&cpu);
-            if (fShaExtensions && !CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0))
+            if (fShaExtensions && !CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0, 19045))
                 continue;
 
             EXPECT_EQ(CheckInstalledFile("C:\\WINDOWS\\Riredud.exe", &record.files[0],

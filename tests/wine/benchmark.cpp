@@ -104,7 +104,7 @@ static void Throughput(const std::string &path, int runs)
     CpuFeatures cpu;
     ReadCpuFeatures(&cpu);
     for (BOOL fShaExtensions : { FALSE, TRUE }) {
-        if (fShaExtensions && !CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0)) {
+        if (fShaExtensions && !CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0, 19045)) {
             printf("  SHA extensions: this CPU has none\n");
             continue;
         }

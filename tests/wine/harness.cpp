@@ -3,8 +3,10 @@
  */
 #include "harness.h"
 
+#include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace harness {
 
@@ -114,10 +116,14 @@ void ExpectPlatform(void)
     GetWindowsDirectoryA(winDir, MAX_PATH);
     std::string seen = std::to_string(v.dwPlatformId) + " " + std::to_string(v.dwMajorVersion) +
                        "." + std::to_string(v.dwMinorVersion);
-    printf("platform %s (%s family), ANSI code page %u, %d-bit test program, Windows directory %s\n",
-           seen.c_str(), v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? "95/98" : "NT", GetACP(),
+    printf("platform %s build %u (%s family), ANSI code page %u, %d-bit test program, Windows "
+           "directory %s\n", seen.c_str(), (unsigned)LOWORD(v.dwBuildNumber),
+           v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? "95/98" : "NT", GetACP(),
            (int)sizeof(void *) * 8, winDir);
     const char *expected = getenv("BOOTSTRAP_EXPECT_WINDOWS");
+    /* "PLATFORM MAJOR.MINOR", and the build where the run names one. */
+    if (expected && std::count(expected, expected + strlen(expected), ' ') == 2)
+        seen += " " + std::to_string(LOWORD(v.dwBuildNumber));
     if (expected)
         ExpectEqual(seen, expected, "GetVersionExA: the Windows version of this run", __FILE__,
                     __LINE__);

@@ -103,7 +103,7 @@ static void Sha256Paths(void)
 {
     CpuFeatures cpu;
     ReadCpuFeatures(&cpu);
-    BOOL cpuHas = CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0);
+    BOOL cpuHas = CanUseShaExtensions(&cpu, VER_PLATFORM_WIN32_NT, 10, 0, 19045);
     printf("SHA-256 in %u-bit code: portable path tested; SHA extensions %s; at this version "
            "setting the program takes the %s path\n", (unsigned)(8 * sizeof(void *)),
            cpuHas ? "tested" : "not tested (this CPU lacks them)",
@@ -398,7 +398,9 @@ int main(int argc, char **argv)
     putenv("STANDIN_CLOSE_MS=300");
 
     if (argc > 1 && strcmp(argv[1], "quick") == 0) {
-        /* Success, and one failure with its box and clean-up. */
+        /* Which SHA-256 path, success, and one failure with its box and
+           clean-up. */
+        Sha256Paths();
         CompleteMedium("complete");
         FailingMedia(1);
         PlantedSystemDlls();

@@ -127,10 +127,23 @@ prefix_make() {
 }
 
 # prefix_version DIR VERSION: sets Wine's Windows version of prefix DIR.
+# win98fe is the first Windows 98 (4.10 build 1998), which Wine has no
+# setting for: no Version setting and no NT version, and the version number
+# of the 95/98 family's registry.
 prefix_version() {
     _dir=$(cd "$1" && pwd) || return 1 # Wine takes only an absolute prefix path
-    if ! WINEPREFIX="$_dir" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine' /v Version \
-            /d "$2" /f >/dev/null 2>&1; then
+    if [ "$2" = win98fe ]; then
+        # (a value that is not there is no failure)
+        WINEPREFIX="$_dir" WINEDEBUG=-all wine reg delete 'HKCU\Software\Wine' /v Version /f \
+            >/dev/null 2>&1 || :
+        WINEPREFIX="$_dir" WINEDEBUG=-all wine reg delete \
+            'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentVersion /f >/dev/null 2>&1 || :
+        _set="reg add HKLM\Software\Microsoft\Windows\CurrentVersion /v VersionNumber /d 4.10.1998 /f"
+    else
+        _set="reg add HKCU\Software\Wine /v Version /d $2 /f"
+    fi
+    # shellcheck disable=SC2086 # the words of the command above
+    if ! WINEPREFIX="$_dir" WINEDEBUG=-all wine $_set >/dev/null 2>&1; then
         printf '%s\n' "prefix_version: could not set version $2 in $_dir" >&2
         return 1
     fi
