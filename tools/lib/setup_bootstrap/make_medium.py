@@ -56,12 +56,15 @@ Options:
   Every signature and time stamp is verified afterwards (osslsigncode).
   --64-bit-only         accept an x86-64 SETUP_PROGRAM: the medium then works
                         on 64-bit Windows only (32-bit Windows cannot start it)
-  --bootstrap FILE      the bootstrap to put on the medium (default: the release
-                        build, build/release-x86/Setup.exe, built when missing);
-                        not signed, with room for the record
+  --bootstrap FILE      the bootstrap to put on the medium (default: the one
+                        installed with make-medium; run from a checkout, its
+                        release build, build/release-x86/Setup.exe, built when
+                        missing); not signed, with room for the record
   --replace             replace an existing OUT_DIR and image file; only a
                         medium (a folder holding nothing but Setup.exe,
                         Riredud.e#e and Setup.i#f) and a disc image are replaced
+  --version             the version, and the SHA-256 of the bootstrap it puts on
+                        media and where that lies
   --help                this text
 
 Nothing is half-written: the medium, the image and the signature are all
@@ -70,6 +73,7 @@ worked, also when the run is interrupted.  Nothing is made outside OUT_DIR
 and the image: their folders must exist.  Each compressed file is expanded
 again and compared with what it was made of before the medium is placed.
 """
+import hashlib
 import os
 import re
 import subprocess
@@ -77,7 +81,8 @@ import sys
 import tempfile
 import time
 
-from . import Refused, byte_for_byte, checkout, image, lz, pe, place, record, signing, speaker
+from . import (Refused, __version__, byte_for_byte, checkout, image, lz, pe, place, record,
+               signing, speaker)
 from .programs import need_tool
 
 ME = "make-medium"
@@ -97,6 +102,8 @@ def parse(argv, die):
         if arg == "--help":
             sys.stdout.write(__doc__.split("\n", 1)[1].lstrip("\n"))
             sys.exit(0)
+        if arg == "--version":
+            sys.exit(version(speaker(ME)[0]))
         if arg in FLAG_OPTIONS:
             options[arg[2:]] = True
             args.pop(0)
@@ -258,12 +265,38 @@ def image_time(die):
     return int(given)
 
 
-def default_bootstrap(say, die):
-    """The release build of this checkout, built when there is none."""
+def bootstrap_path():
+    """Where the bootstrap make-medium puts on media lies: in a checkout its
+    release build, installed the one inside the package."""
     top = checkout()
+    if top is not None:
+        return os.path.join(top, "build", "release-x86", "Setup.exe")
+    return os.path.join(os.path.dirname(os.path.abspath(__file__)), "Setup.exe")
+
+
+def version(say):
+    """The version, and which bootstrap it puts on media."""
+    path = bootstrap_path()
+    sys.stdout.write(f"make-medium {__version__}\n")
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+    except OSError:
+        say(f"bootstrap: none yet at {path} (make-medium builds it there on its first run)")
+        return 0
+    say(f"bootstrap: {path}, {len(data)} bytes, sha256 {hashlib.sha256(data).hexdigest()}")
+    return 0
+
+
+def default_bootstrap(say, die):
+    """The packaged bootstrap, or the release build of this checkout, built
+    when there is none."""
+    path, top = bootstrap_path(), checkout()
     if top is None:
-        die("no bootstrap: give --bootstrap FILE")
-    path = os.path.join(top, "build", "release-x86", "Setup.exe")
+        if not os.path.isfile(path):
+            die(f"the package holds no bootstrap ({path}): install it anew, or give --bootstrap "
+                f"FILE")
+        return path
     if not os.path.isfile(path):
         say("no release build yet: building it (cmake --preset release-x86)")
         for step in (["cmake", "--preset", "release-x86"], ["cmake", "--build", "--preset",
