@@ -12,9 +12,12 @@
    RECORD_CB bytes, all zero in a build (see src/install/record.h). */
 #define IDR_MEDIUM_RECORD 1
 
-/* Splash window. */
+/* Splash window: English as it always was (100), and for the other
+   languages (102) a template in the shell's dialog font whose text comes
+   from the string table (IDS_SPLASH). */
 #define IDD_SPLASH 100
 #define IDC_SPLASH_TEXT 101
+#define IDD_SPLASH_TRANSLATED 102
 
 /* Setup error messages; id 6 takes the Windows directory. */
 #define IDS_EXPAND_ERROR 1
@@ -26,6 +29,7 @@
 #define IDS_START_ERROR 8
 #define IDS_MEDIUM_CHANGED 9
 #define IDS_SETUP_ERROR 32
+#define IDS_SPLASH 33
 
 /* Assertion report. */
 #define IDS_ASSERT_CAPTION 2048

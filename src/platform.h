@@ -48,11 +48,29 @@ DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DW
 DWORD WINAPI SysSignatureSize(HMODULE hModule);
 
 /*
- * The data of the resource idName of type idType (its first language) of
- * the program hModule, and its size into *pcb; NULL when there is none.
- * src/win32/image.cpp on Windows, the fake in the unit tests.
+ * The data of the resource idName of type idType in language wLanguage
+ * (RESOURCE_FIRST_LANGUAGE: the first it has) of the program hModule, and
+ * its size into *pcb; NULL when there is none.  src/win32/image.cpp on
+ * Windows, the fake in the unit tests.
  */
-const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DWORD *pcb);
+#define RESOURCE_FIRST_LANGUAGE 0xFFFF
+const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, WORD wLanguage,
+                                   DWORD *pcb);
+
+/*
+ * The user's languages and the Unicode calls that show a translated text,
+ * looked up at run time: the 95/98 family lacks the Unicode ones or has
+ * them as stubs, and none of them is among the functions every Windows
+ * the program starts on has.  0 (or NULL), as a failure, where missing.
+ * src/win32/sysdll.cpp on Windows, the fake in the unit tests.
+ */
+LANGID WINAPI SysGetUserDefaultUILanguage(void);
+LANGID WINAPI SysGetUserDefaultLangID(void);
+int WINAPI SysMessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+HWND WINAPI SysCreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                  DLGPROC lpDialogFunc, LPARAM dwInitParam);
+BOOL WINAPI SysSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
+BOOL WINAPI SysSetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
 
 #include <stdarg.h>
 #include <stddef.h>

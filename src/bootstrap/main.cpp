@@ -187,6 +187,8 @@ static void ReportFailure(UINT idMessage, LPCSTR szWinDir)
 {
     char szText[ERROR_TEXT_CCH];
 
+    if (ShowTranslatedError(idMessage, szWinDir))
+        return;
     FormatErrorMessage(szText, idMessage, szWinDir);
     ShowSetupError(szText);
 }

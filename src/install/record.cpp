@@ -32,7 +32,8 @@ UINT ReadMediumRecord(const BYTE *data, DWORD cb, MediumRecord *pRecord)
 UINT LoadMediumRecord(HINSTANCE hInstance, MediumRecord *pRecord)
 {
     DWORD cb = 0;
-    const BYTE *data = SysResourceData(hInstance, RT_RCDATA_ID, IDR_MEDIUM_RECORD, &cb);
+    const BYTE *data = SysResourceData(hInstance, RT_RCDATA_ID, IDR_MEDIUM_RECORD,
+                                       RESOURCE_FIRST_LANGUAGE, &cb);
 
     return data != NULL ? ReadMediumRecord(data, cb, pRecord) : RECORD_NONE;
 }

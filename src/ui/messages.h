@@ -20,4 +20,9 @@ LPSTR LoadMessage(UINT id);
    this call reuses for the caption. */
 void ShowSetupError(LPCSTR text);
 
+/* Shows message idMessage, formatted with the Windows directory, in the
+   user's language (see ui/language.h), its caption in the same language;
+   FALSE, with no box shown, where it is to be shown in English. */
+BOOL ShowTranslatedError(UINT idMessage, LPCSTR szWinDir);
+
 #endif

@@ -4,11 +4,17 @@
  * A modeless dialog from the resources, centred on the screen when it is
  * created.  The program runs no message loop, so nothing would ever paint
  * the dialog's text: ShowSplash paints it once, and then the window is left
- * alone until HideSplash destroys it.
+ * alone until HideSplash destroys it.  In English it is dialog 100 as it
+ * always was; in another language dialog 102, in the shell's dialog font,
+ * with the text of the string table set as it is created, through the
+ * Unicode calls where the system has them (an ANSI dialog would convert
+ * the text to the code page), else only where the code page holds it.
  */
 #include "ui/splash.h"
 #include "resource.h"
 #include "ui/assertion.h"
+#include "ui/language.h"
+#include "ui/messages.h"
 
 HWND hSplash;
 
@@ -33,9 +39,15 @@ INT_PTR CALLBACK SplashDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
     RECT rcDlg, rcScreen;
 
     (void)wParam;
-    (void)lParam;
     if (message != WM_INITDIALOG)
         return FALSE;
+    if (lParam != 0) {
+        const SplashText *pText = (const SplashText *)lParam;
+        if (pText->wszText != NULL)
+            SysSetDlgItemTextW(hDlg, IDC_SPLASH_TEXT, pText->wszText);
+        else
+            SysSetDlgItemTextA(hDlg, IDC_SPLASH_TEXT, pText->szText);
+    }
 
     GetWindowRect(hDlg, &rcDlg);
     GetWindowRect(GetDesktopWindow(), &rcScreen);
@@ -45,13 +57,41 @@ INT_PTR CALLBACK SplashDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lP
     return TRUE;
 }
 
+/* The splash in the user's language where it can be shown so, else NULL. */
+static HWND ShowTranslatedSplash(HWND owner)
+{
+    Speech speech;
+    /* Off the stack, as language.cpp says why; two bytes a character in a
+       double-byte code page. */
+    static WCHAR wszText[MESSAGE_CCH];
+    static char szText[2 * MESSAGE_CCH];
+    SplashText text = { NULL, szText };
+    HINSTANCE hModule = GetResourceModule(IDD_SPLASH_TRANSLATED);
+
+    ChooseSpeech(&speech);
+    if (speech.wLanguage == LANGUAGE_ENGLISH ||
+        !LoadTextW(IDS_SPLASH, speech.wLanguage, wszText, (int)NElems(wszText)))
+        return NULL;
+    if (speech.fUnicode) {
+        text.wszText = wszText;
+        return SysCreateDialogParamW(hModule, MAKEINTRESOURCEW(IDD_SPLASH_TRANSLATED), owner,
+                                     SplashDlgProc, (LPARAM)&text);
+    }
+    if (!ToAnsiExactly(wszText, szText, (int)NElems(szText)))
+        return NULL;
+    return CreateDialogParamA(hModule, MAKEINTRESOURCEA(IDD_SPLASH_TRANSLATED), owner,
+                              SplashDlgProc, (LPARAM)&text);
+}
+
 void ShowSplash(void)
 {
     HWND owner = GetFocus();
 
     /* Without a splash the run simply goes on; HideSplash then does nothing. */
-    hSplash = CreateDialogParamA(GetResourceModule(IDD_SPLASH), MAKEINTRESOURCEA(IDD_SPLASH),
-                                 owner, SplashDlgProc, 0);
+    hSplash = ShowTranslatedSplash(owner);
+    if (hSplash == NULL)
+        hSplash = CreateDialogParamA(GetResourceModule(IDD_SPLASH), MAKEINTRESOURCEA(IDD_SPLASH),
+                                     owner, SplashDlgProc, 0);
     if (hSplash != NULL)
         UpdateWindow(hSplash);
 }

@@ -9,6 +9,13 @@
 /* The splash dialog, or NULL while none is shown. */
 extern HWND hSplash;
 
+/* The text a translated splash is created with (lParam of WM_INITDIALOG):
+   wide, or else in the ANSI code page. */
+typedef struct SplashText {
+    LPCWSTR wszText;
+    LPCSTR szText;
+} SplashText;
+
 void ShowSplash(void);
 void HideSplash(void);
 INT_PTR CALLBACK SplashDlgProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,15 +24,16 @@ DWORD WINAPI SysSignatureSize(HMODULE hModule)
 }
 
 /* Down the three levels of the resource directory, type, name and
-   language (the first there is), by the offsets its entries hold; each
-   offset is taken only inside the directory's size. */
-const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DWORD *pcb)
+   language (the one asked for, or the first there is), by the offsets its
+   entries hold; each offset is taken only inside the directory's size. */
+const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, WORD wLanguage,
+                                   DWORD *pcb)
 {
     const BYTE *image = (const BYTE *)hModule;
     const IMAGE_OPTIONAL_HEADER *optional = OptionalHeader(image);
     const IMAGE_DATA_DIRECTORY *resources =
         &optional->DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
-    const WORD ids[2] = { idType, idName };
+    const WORD ids[3] = { idType, idName, wLanguage };
     const IMAGE_RESOURCE_DATA_ENTRY *data;
     DWORD offset = 0, i, level;
 
@@ -46,7 +47,9 @@ const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DW
 
         if (offset + sizeof(*dir) > resources->Size)
             return NULL;
-        for (i = 0; i < dir->NumberOfIdEntries && level < 2 && entry[i].Id != ids[level]; i++)
+        for (i = 0; i < dir->NumberOfIdEntries && ids[level] != RESOURCE_FIRST_LANGUAGE &&
+                    entry[i].Id != ids[level];
+             i++)
             continue;
         if (i == dir->NumberOfIdEntries)
             return NULL;

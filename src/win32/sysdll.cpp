@@ -1,8 +1,8 @@
 /*
  * sysdll.cpp - system DLLs from the system directory only: the start-up's
  * hardening of the DLL search, the version-checked installation service
- * (SysVerFindFileA, SysVerInstallFileA) and the wide-character functions
- * that the 95/98 family lacks.
+ * (SysVerFindFileA, SysVerInstallFileA), the wide-character functions
+ * that the 95/98 family lacks and the user's languages.
  *
  * A DLL that a program loads by name is looked for first in the program's
  * own folder.  A medium copied into a download folder may have a DLL
@@ -96,6 +96,61 @@ static void *VersionProc(LPCSTR name)
         hVersion = LoadSystemDll("\\VERSION.DLL");
     }
     return hVersion != NULL ? (void *)GetProcAddress(hVersion, name) : NULL;
+}
+
+/* A function of USER32, which every process of the program has loaded. */
+static void *UserProc(LPCSTR name)
+{
+    return (void *)GetProcAddress(LoadLibraryExA("USER32.DLL", NULL, 0), name);
+}
+
+/* The user's languages, and the Unicode calls of a translated text. */
+typedef LANGID(WINAPI *LanguageProc)(void);
+typedef decltype(&SysMessageBoxW) MessageBoxWProc;
+typedef decltype(&SysCreateDialogParamW) CreateDialogParamWProc;
+typedef decltype(&SysSetDlgItemTextW) SetDlgItemTextWProc;
+typedef decltype(&SysSetDlgItemTextA) SetDlgItemTextAProc;
+
+static LANGID Language(LPCSTR name)
+{
+    LanguageProc proc = (LanguageProc)KernelProc(name);
+    return proc != NULL ? proc() : 0;
+}
+
+LANGID WINAPI SysGetUserDefaultUILanguage(void)
+{
+    return Language("GetUserDefaultUILanguage");
+}
+
+LANGID WINAPI SysGetUserDefaultLangID(void)
+{
+    return Language("GetUserDefaultLangID");
+}
+
+int WINAPI SysMessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
+    MessageBoxWProc proc = (MessageBoxWProc)UserProc("MessageBoxW");
+    return proc != NULL ? proc(hWnd, lpText, lpCaption, uType) : 0;
+}
+
+HWND WINAPI SysCreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                  DLGPROC lpDialogFunc, LPARAM dwInitParam)
+{
+    CreateDialogParamWProc proc = (CreateDialogParamWProc)UserProc("CreateDialogParamW");
+    return proc != NULL ? proc(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam)
+                        : NULL;
+}
+
+BOOL WINAPI SysSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString)
+{
+    SetDlgItemTextWProc proc = (SetDlgItemTextWProc)UserProc("SetDlgItemTextW");
+    return proc != NULL ? proc(hDlg, nIDDlgItem, lpString) : FALSE;
+}
+
+BOOL WINAPI SysSetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
+{
+    SetDlgItemTextAProc proc = (SetDlgItemTextAProc)UserProc("SetDlgItemTextA");
+    return proc != NULL ? proc(hDlg, nIDDlgItem, lpString) : FALSE;
 }
 
 /* The 95/98 family has these only as stubs, or not at all: 0, as a

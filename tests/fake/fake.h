@@ -25,6 +25,9 @@ struct Box {
     std::string text;
     std::string caption;
     UINT style;
+    /* Shown through MessageBoxW: its texts as they came. */
+    bool wide = false;
+    std::u16string wideText, wideCaption;
 };
 
 struct VerFindCall {
@@ -42,8 +45,18 @@ struct VerInstallCall {
 struct State {
     std::vector<std::string> calls;
 
-    /* Resources and the process. */
+    /* Resources and the process.  strings: what LoadStringA gives;
+       stringTables: the string table of each language, read block by block
+       through SysResourceData. */
     std::map<UINT, std::string> strings;
+    std::map<LANGID, std::map<UINT, std::u16string>> stringTables;
+    /* The user's display language (GetUserDefaultUILanguage, 0: the call
+       fails) and default language; the ANSI code page: 1252 holds the
+       first 256 code points (its bytes as Latin-1), 1251 ASCII and
+       Cyrillic, 932 ASCII, kana and CJK ideographs (in the fake as UTF-8);
+       anything else comes out as '?'. */
+    LANGID uiLanguage = 0x0409, userLanguage = 0x0409;
+    UINT codePage = 1252;
     std::string commandLine = "D:\\SETUP.EXE";
     std::string modulePath = "D:\\SETUP.EXE";
     /* What GetModuleFileNameW gives; empty: the function is missing. */
@@ -65,7 +78,11 @@ struct State {
     /* Windows. */
     HWND setupWindow = NULL; /* what FindWindowA finds */
     HWND focus = NULL;
-    HWND dialog = (HWND)0x5100; /* what CreateDialogParamA creates */
+    HWND dialog = (HWND)0x5100; /* what CreateDialogParamA and W create */
+    int messageBoxWResult = IDOK; /* 0: MessageBoxW fails */
+    /* The texts SetDlgItemTextW and A set, in order. */
+    std::vector<std::u16string> dialogTextsW;
+    std::vector<std::string> dialogTextsA;
     RECT dialogRect = { 0, 0, 300, 100 };
     RECT screenRect = { 0, 0, 640, 480 };
     std::vector<int> boxAnswers; /* answered in order, then IDOK/IDYES */

@@ -206,8 +206,11 @@ void Reset()
 
 void LoadProductStrings()
 {
-    for (const auto &s : expectedStrings)
+    for (const auto &s : expectedStrings) {
         state.strings[s.id] = s.text;
+        std::string text = s.text;
+        state.stringTables[0x0409][s.id] = std::u16string(text.begin(), text.end());
+    }
 }
 
 std::vector<std::string> CallsNamed(std::initializer_list<const char *> names)
@@ -242,8 +245,20 @@ static DWORD CopyOutWide(const std::u16string &text, LPWSTR out, DWORD cch)
     return (DWORD)text.size();
 }
 
-/* The ANSI code page of the fake: the first 256 code points are its bytes
-   (as Latin-1), anything else it cannot write and gives as '?'. */
+/* The ANSI code page of the fake (state.codePage): whether it holds c. */
+static bool CodePageHolds(char16_t c)
+{
+    switch (state.codePage) {
+    case 1251:
+        return c < 0x80 || (c >= 0x400 && c < 0x460);
+    case 932:
+        return c < 0x80 || (c >= 0x3000 && c < 0x3100) || (c >= 0x4E00 && c < 0xA000) ||
+               (c >= 0xFF00 && c < 0xFFF0);
+    default:
+        return c < 0x100;
+    }
+}
+
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                                LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
                                BOOL *lpUsedDefaultChar)
@@ -252,8 +267,17 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
     (void)lpDefaultChar;
     std::string out;
     for (const WCHAR *p = lpWideCharStr;; p++) {
-        out += *p < 0x100 ? (char)*p : '?';
-        if (*p == 0)
+        char16_t c = *p;
+        if (!CodePageHolds(c))
+            out += '?';
+        else if (state.codePage == 1252 || c < 0x80)
+            out += (char)c;
+        else if (c < 0x800)
+            out += std::string{ (char)(0xC0 | c >> 6), (char)(0x80 | (c & 0x3F)) };
+        else
+            out += std::string{ (char)(0xE0 | c >> 12), (char)(0x80 | ((c >> 6) & 0x3F)),
+                                (char)(0x80 | (c & 0x3F)) };
+        if (c == 0)
             break;
     }
     if (lpUsedDefaultChar)
@@ -268,12 +292,24 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
                                LPWSTR lpWideCharStr, int cchWideChar)
 {
     fake::Log("MultiByteToWideChar", CodePage, dwFlags, lpMultiByteStr, cbMultiByte, cchWideChar);
-    int n = (int)strlen(lpMultiByteStr) + 1;
-    if (n > cchWideChar)
+    std::u16string out;
+    for (const unsigned char *p = (const unsigned char *)lpMultiByteStr;; p++) {
+        char16_t c = *p;
+        if (state.codePage != 1252 && c >= 0xE0 && p[1] && p[2]) {
+            c = (char16_t)((c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+            p += 2;
+        } else if (state.codePage != 1252 && c >= 0xC0 && p[1]) {
+            c = (char16_t)((c & 0x1F) << 6 | (p[1] & 0x3F));
+            p += 1;
+        }
+        out += c;
+        if (c == 0)
+            break;
+    }
+    if ((int)out.size() > cchWideChar)
         return 0;
-    for (int i = 0; i < n; i++)
-        lpWideCharStr[i] = (unsigned char)lpMultiByteStr[i];
-    return n;
+    std::copy(out.begin(), out.end(), lpWideCharStr);
+    return (int)out.size();
 }
 
 DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
@@ -521,16 +557,52 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString)
     state.debugOutput.push_back(lpOutputString);
 }
 
-/* The program's own image: an RT_RCDATA resource of state.rcdata, and
-   the size of its signature. */
-const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, DWORD *pcb)
+/* The program's own image: an RT_RCDATA resource of state.rcdata, a
+   block of the string table of a language of state.stringTables (16
+   strings, each its length and its code units), and the size of its
+   signature. */
+const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, WORD wLanguage,
+                                   DWORD *pcb)
 {
-    fake::Log("SysResourceData", (void *)hModule, idType, idName);
+    static std::string block;
+    fake::Log("SysResourceData", (void *)hModule, idType, idName, wLanguage);
+    if (idType == 6) {
+        auto table = state.stringTables.find(wLanguage);
+        if (table == state.stringTables.end())
+            return NULL;
+        block.clear();
+        bool any = false;
+        for (UINT id = (idName - 1u) * 16; id < idName * 16u; id++) {
+            auto text = table->second.find(id);
+            std::u16string s = text != table->second.end() ? text->second : u"";
+            any = any || !s.empty();
+            block += (char)(s.size() & 0xFF);
+            block += (char)(s.size() >> 8);
+            for (char16_t c : s) {
+                block += (char)(c & 0xFF);
+                block += (char)(c >> 8);
+            }
+        }
+        *pcb = (DWORD)block.size();
+        return any ? (const BYTE *)block.data() : NULL;
+    }
     auto found = state.rcdata.find(idName);
     if (idType != RT_RCDATA_ID || found == state.rcdata.end())
         return NULL;
     *pcb = (DWORD)found->second.size();
     return (const BYTE *)found->second.data();
+}
+
+LANGID WINAPI SysGetUserDefaultUILanguage(void)
+{
+    fake::Log("SysGetUserDefaultUILanguage");
+    return state.uiLanguage;
+}
+
+LANGID WINAPI SysGetUserDefaultLangID(void)
+{
+    fake::Log("SysGetUserDefaultLangID");
+    return state.userLanguage;
 }
 
 DWORD WINAPI SysSignatureSize(HMODULE hModule)
@@ -564,10 +636,34 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                                DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
     fake::Log("CreateDialogParamA", (void *)hInstance, (UINT_PTR)lpTemplateName,
-              (void *)hWndParent, dwInitParam);
+              (void *)hWndParent, dwInitParam ? 1 : 0);
     if (state.dialog != NULL)
         lpDialogFunc(state.dialog, WM_INITDIALOG, 0, dwInitParam);
     return state.dialog;
+}
+
+HWND WINAPI SysCreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
+                                  DLGPROC lpDialogFunc, LPARAM dwInitParam)
+{
+    fake::Log("SysCreateDialogParamW", (void *)hInstance, (UINT_PTR)lpTemplateName,
+              (void *)hWndParent, dwInitParam ? 1 : 0);
+    if (state.dialog != NULL)
+        lpDialogFunc(state.dialog, WM_INITDIALOG, 0, dwInitParam);
+    return state.dialog;
+}
+
+BOOL WINAPI SysSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString)
+{
+    fake::Log("SysSetDlgItemTextW", (void *)hDlg, nIDDlgItem, lpString);
+    state.dialogTextsW.push_back(lpString);
+    return TRUE;
+}
+
+BOOL WINAPI SysSetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString)
+{
+    fake::Log("SysSetDlgItemTextA", (void *)hDlg, nIDDlgItem, lpString);
+    state.dialogTextsA.push_back(lpString);
+    return TRUE;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd)
@@ -635,13 +731,33 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     fake::Log("MessageBoxA", (void *)hWnd, lpText, lpCaption, uType);
-    state.boxes.push_back({ hWnd, lpText, lpCaption, uType });
+    fake::Box box;
+    box.owner = hWnd;
+    box.text = lpText;
+    box.caption = lpCaption;
+    box.style = uType;
+    state.boxes.push_back(box);
     if (!state.boxAnswers.empty()) {
         int answer = state.boxAnswers.front();
         state.boxAnswers.erase(state.boxAnswers.begin());
         return answer;
     }
     return (uType & MB_YESNO) ? IDYES : IDOK;
+}
+
+int WINAPI SysMessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType)
+{
+    fake::Log("SysMessageBoxW", (void *)hWnd, lpText, lpCaption, uType);
+    if (state.messageBoxWResult == 0)
+        return 0;
+    fake::Box box;
+    box.owner = hWnd;
+    box.style = uType;
+    box.wide = true;
+    box.wideText = lpText;
+    box.wideCaption = lpCaption;
+    state.boxes.push_back(box);
+    return state.messageBoxWResult;
 }
 
 /* The installation service, of the system directory (see platform.h) */

@@ -18,6 +18,9 @@
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef uint16_t WORD;
+typedef WORD LANGID;
+#define PRIMARYLANGID(l) ((WORD)(l) & 0x3ff)
+#define SUBLANGID(l) ((WORD)(l) >> 10)
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef unsigned int UINT;
@@ -126,6 +129,7 @@ typedef HANDLE HGLOBAL;
 #define VIF_BUFFTOOSMALL 0x00040000
 
 #define MAKEINTRESOURCEA(i) ((LPSTR)(UINT_PTR)(WORD)(i))
+#define MAKEINTRESOURCEW(i) ((LPWSTR)(UINT_PTR)(WORD)(i))
 #define LOWORD(l) ((WORD)((DWORD)(l) & 0xffff))
 
 typedef struct tagRECT {

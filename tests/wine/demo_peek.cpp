@@ -6,21 +6,34 @@
  *       destroys its splash window (both files installed, the window still
  *       up), saves the screen to BMP_FILE and prints the window's text;
  *       when it saw none, says why in one line on standard error
- *   demo_peek box CAPTION TIMEOUT_MS
- *       waits for a message box with this caption, prints its text as the
- *       window holds it and answers it with OK
+ *   demo_peek box TIMEOUT_MS BMP_FILE
+ *       waits for a message box (a dialog with an OK button, in whatever
+ *       language its caption is), saves the screen to BMP_FILE, prints its
+ *       caption and then its text on a line each, as the window holds them,
+ *       and answers it with OK
+ *
+ * Texts are printed in UTF-8, read through the Unicode calls.
  *
  * Exit 0 when it saw what it looked for, 1 otherwise.
  */
 #include "debugger.h"
 #include "harness.h"
 
+static std::string Utf8Text(HWND hwnd)
+{
+    WCHAR text[2048] = L"";
+    char out[8192] = "";
+    GetWindowTextW(hwnd, text, 2048);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, NULL, NULL);
+    return out;
+}
+
 static int Splash(const char *setup, const char *bmp)
 {
     std::string text;
     std::vector<harness::Breakpoint> breakpoints = {
         harness::SplashDestroyed([&](HWND splash) {
-            text = harness::WindowText(GetDlgItem(splash, 101));
+            text = Utf8Text(GetDlgItem(splash, 101));
             harness::SaveScreen(bmp);
         }),
     };
@@ -39,14 +52,17 @@ static int Splash(const char *setup, const char *bmp)
     return 1;
 }
 
-static int Box(const char *caption, DWORD timeoutMs)
+static int Box(DWORD timeoutMs, const char *bmp)
 {
     for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
-        HWND box = FindWindowA("#32770", caption);
-        std::string text = box ? harness::BoxText(box) : "";
-        if (text.empty())
+        HWND box = FindWindowW(L"#32770", NULL);
+        HWND message = box && GetDlgItem(box, IDOK) ? GetDlgItem(box, 0xFFFF) : NULL;
+        std::string text = message ? Utf8Text(message) : "";
+        if (text.empty() || !IsWindowVisible(box))
             continue; /* not there, or not filled in yet */
-        printf("%s\n", text.c_str());
+        Sleep(500); /* drawn */
+        harness::SaveScreen(bmp);
+        printf("%s\n%s\n", Utf8Text(box).c_str(), text.c_str());
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return 0;
     }
@@ -58,7 +74,7 @@ int main(int argc, char **argv)
     if (argc == 4 && strcmp(argv[1], "splash") == 0)
         return Splash(argv[2], argv[3]);
     if (argc == 4 && strcmp(argv[1], "box") == 0)
-        return Box(argv[2], (DWORD)atol(argv[3]));
-    fprintf(stderr, "usage: demo_peek splash SETUP_EXE BMP_FILE | box CAPTION TIMEOUT_MS\n");
+        return Box((DWORD)atol(argv[2]), argv[3]);
+    fprintf(stderr, "usage: demo_peek splash SETUP_EXE BMP_FILE | box TIMEOUT_MS BMP_FILE\n");
     return 2;
 }
