@@ -1,0 +1,118 @@
+"""try-medium's report: index.html (one row a setting, a thumbnail linked
+to each screenshot, the medium's record at the top; no script, nothing
+fetched from elsewhere), results.json and the PNG files, side by side in
+one folder.  The folder is try-medium's own: a folder that holds anything
+else is refused and left as it is; its own earlier report is replaced
+whole.
+"""
+import html
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+
+from .. import Refused
+
+MARK = ".try-medium-report"
+KEYS = ("setting", "version", "outcome", "exit_code", "box", "files", "command_line", "seconds",
+        "screenshot", "reason")
+
+
+def ours(folder):
+    """Whether folder is try-medium's report (or nothing yet)."""
+    if not os.path.lexists(folder):
+        return True
+    if not os.path.isdir(folder) or os.path.islink(folder):
+        return False
+    names = os.listdir(folder)
+    if not names:
+        return True
+    if MARK not in names:
+        return False
+    return all(n in (MARK, "index.html", "results.json") or n.endswith(".png") for n in names)
+
+
+def check(folder):
+    if not ours(folder):
+        raise Refused(f"the report folder '{folder}' holds files try-medium did not make: give "
+                      f"another --report DIR, or empty it")
+    parent = os.path.dirname(os.path.abspath(folder))
+    if not os.path.isdir(parent):
+        raise Refused(f"the folder '{parent}' for the report does not exist: make it first")
+
+
+def thumbnail(picture, thumb):
+    subprocess.run(["convert", picture, "-resize", "240x", thumb],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def page(results, record_lines, medium):
+    rows = []
+    for r in results:
+        picture = r["screenshot"]
+        thumb = "thumb-" + picture if picture else None
+        shot = (f'<a href="{html.escape(picture)}"><img src="{html.escape(thumb)}" width="240" '
+                f'alt="{html.escape(r["setting"])}"></a>' if picture else "")
+        seconds = "" if r["seconds"] is None else f"{r['seconds']:.1f}"
+        rows.append("<tr>" + "".join(f"<td>{c}</td>" for c in (
+            html.escape(r["setting"]), html.escape(r["version"] or ""),
+            html.escape(r["outcome"]), seconds,
+            html.escape("; ".join(r["box"] + ([r["reason"]] if r["reason"] else [])))
+            .replace("\n", "<br>"), shot)) + "</tr>")
+    record = "".join(f"<li>{html.escape(line)}</li>" for line in record_lines)
+    return f"""<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>try-medium: {html.escape(medium)}</title>
+<style>
+body {{ font-family: sans-serif; margin: 2em; }}
+table {{ border-collapse: collapse; }}
+td, th {{ border: 1px solid #999; padding: 0.3em 0.6em; vertical-align: top; }}
+</style>
+</head>
+<body>
+<h1>try-medium: {html.escape(medium)}</h1>
+<p>These are Wine's versions of Windows, not real Windows: what Wine does at each setting,
+and what each Windows would refuse to start, read from the programs' headers.</p>
+<h2>The record of the medium's files</h2>
+<ul>{record}</ul>
+<table>
+<tr><th>setting</th><th>version</th><th>outcome</th><th>seconds to the setup program's window</th>
+<th>boxes, and why Windows would refuse</th><th>the screen</th></tr>
+{chr(10).join(rows)}
+</table>
+</body>
+</html>
+"""
+
+
+def write(folder, results, record_lines, medium):
+    """Writes the report into folder: made beside it, then put in its
+    place, the earlier report removed."""
+    check(folder)
+    parent = os.path.dirname(os.path.abspath(folder))
+    made = tempfile.mkdtemp(prefix=".try-medium-report.", dir=parent)
+    try:
+        for r in results:
+            if r.get("picture"):
+                shutil.copyfile(r["picture"], os.path.join(made, r["screenshot"]))
+                thumbnail(r["picture"], os.path.join(made, "thumb-" + r["screenshot"]))
+        with open(os.path.join(made, "results.json"), "w", encoding="utf-8") as f:
+            json.dump({"medium": medium, "results": [{k: r[k] for k in KEYS} for r in results]},
+                      f, indent=2, ensure_ascii=False)
+        with open(os.path.join(made, "index.html"), "w", encoding="utf-8") as f:
+            f.write(page(results, record_lines, medium))
+        open(os.path.join(made, MARK), "w").close()
+        old = None
+        if os.path.lexists(folder):
+            old = made + ".old"
+            os.replace(folder, old)
+        os.replace(made, folder)
+        made = None
+        if old:
+            shutil.rmtree(old, ignore_errors=True)
+    finally:
+        if made:
+            shutil.rmtree(made, ignore_errors=True)

@@ -1,0 +1,210 @@
+"""Wine for try-medium: a private X screen with a window manager (a display
+number Xvfb picks itself, so that screens made at once never collide), a
+template prefix per architecture made once and copied for each setting, and
+one run of a medium's Setup.exe watched through Wine's traces: the
+processes it makes, the boxes it shows, the Windows version it is told.
+"""
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+
+QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class Screen:
+    """Xvfb with openbox on a display of its own."""
+
+    def __init__(self, work):
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                      "1024x768x24", "-nolisten", "tcp"], pass_fds=(write,),
+                                     **QUIET)
+        os.close(write)
+        with os.fdopen(read) as f:
+            number = f.readline().strip()
+        if not number.isdigit():
+            self.xvfb.kill()
+            raise OSError("Xvfb gave no display")
+        self.display = ":" + number
+        ready = os.path.join(work, "openbox-ready")
+        self.wm = subprocess.Popen(["openbox", "--startup", f"touch {ready}"],
+                                   env=dict(os.environ, DISPLAY=self.display), **QUIET)
+        for _ in range(100):
+            if os.path.exists(ready):
+                break
+            time.sleep(0.1)
+
+    def env(self):
+        return dict(os.environ, DISPLAY=self.display)
+
+    def xdotool(self, *args):
+        done = subprocess.run(["xdotool"] + list(args), env=self.env(), capture_output=True,
+                              text=True)
+        return done.stdout.split() if done.returncode == 0 else []
+
+    def windows(self, wm_class):
+        """The visible top-level windows of a program, by its WM_CLASS (Wine
+        gives each the program file's name in small letters)."""
+        return self.xdotool("search", "--onlyvisible", "--classname",
+                            "^" + re.escape(wm_class.lower()) + "$")
+
+    def name(self, window):
+        done = subprocess.run(["xdotool", "getwindowname", window], env=self.env(),
+                              capture_output=True)
+        return done.stdout.decode("utf-8", "replace").strip()
+
+    def answer(self, window):
+        """Return for a box, until it is gone: a key that comes before the
+        box has the focus is lost."""
+        for _ in range(5):
+            self.xdotool("windowactivate", "--sync", window, "key", "Return")
+            time.sleep(0.5)
+            if not self.xdotool("getwindowname", window):
+                return
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=self.env(), **QUIET)
+
+    def close(self):
+        for process in (self.wm, self.xvfb):
+            process.kill()
+            process.wait()
+
+
+def make_template(path, arch):
+    """A booted prefix (no Mono or Gecko: nothing here needs them, and their
+    installers would ask), with the trace of each attempt to make a process
+    turned on: Windows' reason when the setup program cannot start."""
+    env = dict(os.environ, WINEPREFIX=path, WINEARCH=arch, WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    if subprocess.run(["wineboot", "-i"], env=env, **QUIET).returncode:
+        raise OSError(f"wineboot failed for a {arch} prefix in {path}")
+    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude",
+                    "/d", "ntdll.NtCreateUserProcess", "/f"], env=env, **QUIET)
+    subprocess.run(["wineserver", "-w"], env=env, **QUIET)
+
+
+def registry(version, cdrom):
+    """The .reg text that sets the Windows version (None: the first Windows
+    98, which Wine has no setting for: no Version, no NT version, the 95/98
+    family's version number) and maps drive D: as a CD-ROM drive."""
+    lines = ["REGEDIT4", ""]
+    if version is None:
+        lines += ["[HKEY_CURRENT_USER\\Software\\Wine]", '"Version"=-', "",
+                  "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion]",
+                  '"CurrentVersion"=-', "",
+                  "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]",
+                  '"VersionNumber"="4.10.1998"', ""]
+    else:
+        lines += ["[HKEY_CURRENT_USER\\Software\\Wine]", f'"Version"="{version}"', ""]
+    if cdrom:
+        lines += ["[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]", '"d:"="cdrom"', ""]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def make_prefix(template, path, version, screen, cdrom=None):
+    """A copy of template set to version, drive D: the folder cdrom.  Its
+    Wine server starts here, on screen: the desktop it makes then draws
+    there for every later program of the prefix."""
+    shutil.copytree(template, path, symlinks=True)
+    if cdrom:
+        link = os.path.join(path, "dosdevices", "d:")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(cdrom, link)
+    reg = os.path.join(path, "drive_c", "try-medium.reg")
+    with open(reg, "w", encoding="ascii") as f:
+        f.write(registry(version, cdrom))
+    env = dict(screen.env(), WINEPREFIX=path, WINEDEBUG="-all")
+    subprocess.run(["wine", "regedit", "/S", "C:\\try-medium.reg"], env=env, **QUIET)
+    os.remove(reg)
+
+
+def end_prefix(path):
+    subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=path), **QUIET)
+
+
+def decode(line):
+    """The text of Wine's L"..." in a trace line, or None."""
+    m = re.search(r'L"((?:[^"\\]|\\.)*)"(\.\.\.)?', line)
+    if not m:
+        return None
+    escapes = {"n": "\n", "r": "\r", "t": "\t"}
+    text = re.sub(r"\\([0-9a-f]{4}|.)", lambda e: escapes.get(
+        e.group(1), chr(int(e.group(1), 16)) if len(e.group(1)) == 4 else e.group(1)),
+        m.group(1))
+    return text + (" ... (cut short by the trace)" if m.group(2) else "")
+
+
+class Trace:
+    """What Wine's trace of a run says, read as it grows."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def lines(self):
+        try:
+            with open(self.path, "rb") as f:
+                return f.read().decode("latin-1").splitlines()
+        except OSError:
+            return []
+
+    def launch(self):
+        """What became of the attempt to start Riredud.exe, from the thread
+        that made it: ("started", line), ("refused", status, line),
+        ("trying", line) or None."""
+        attempt = None
+        for line in self.lines():
+            m = re.match(r"([0-9a-f]+:[0-9a-f]+):trace:process:CreateProcessInternalW app "
+                         r".*Riredud\.exe", line)
+            if m and attempt is None:
+                attempt = (m.group(1), line)
+                continue
+            if attempt is None or not line.startswith(attempt[0] + ":"):
+                continue
+            if "CreateProcessInternalW started process" in line:
+                return ("started", attempt[1])
+            m = re.search(r"Ret\s+ntdll\.NtCreateUserProcess\(\) retval=([0-9a-f]{8})", line)
+            if m and m.group(1) != "00000000":
+                return ("refused", m.group(1), attempt[1])
+        return ("trying", attempt[1]) if attempt else None
+
+    def boxes(self):
+        """The text of each box shown, in order."""
+        return [decode(line) or "" for line in self.lines() if "msgbox:MSGBOX_OnInit" in line]
+
+    def version(self):
+        """The Windows version the first process (Setup.exe) was told."""
+        for line in self.lines():
+            m = re.search(r":ver:version_init got (\d+)\.(\d+) platform (\d) build ([0-9a-f]+)",
+                          line)
+            if m:
+                build = int(m.group(4), 16) & 0xFFFF
+                family = "95/98" if m.group(3) == "1" else "NT"
+                return f"{m.group(1)}.{m.group(2)}.{build} ({family})"
+        return None
+
+
+def run_setup(prefix, screen, program, args, trace_path):
+    """Starts Setup.exe (program, a Windows path or a file) in prefix on
+    screen with Wine's traces of processes, boxes and the version."""
+    env = screen.env()
+    env.update(WINEPREFIX=prefix, WINEDEBUG="+pid,+process,+msgbox,+relay,+ver")
+    trace = open(trace_path, "wb")
+    try:
+        return subprocess.Popen(["wine", program] + list(args), env=env,
+                                stdout=subprocess.DEVNULL, stderr=trace)
+    finally:
+        trace.close()
+
+
+def end_program(prefix, name):
+    subprocess.run(["wine", "taskkill", "/f", "/im", name],
+                   env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"), **QUIET)
+
+
+def scratch(prefix):
+    return tempfile.mkdtemp(prefix=prefix)
