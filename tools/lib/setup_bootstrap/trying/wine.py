@@ -8,7 +8,6 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import time
 
 QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -205,6 +204,3 @@ def end_program(prefix, name):
     subprocess.run(["wine", "taskkill", "/f", "/im", name],
                    env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"), **QUIET)
 
-
-def scratch(prefix):
-    return tempfile.mkdtemp(prefix=prefix)
