@@ -27,6 +27,7 @@ import os
 import signal
 import struct
 import sys
+import time
 
 MAGIC = b"SZDD\x88\xf0\x27\x33"
 HEADER_SIZE = 14
@@ -147,13 +148,52 @@ def _pack(parts):
     return bytes(packed)
 
 
-def _quiet():
-    """A worker leaves an interruption from the terminal to the process that
-    started it, and ends at once when it is told to."""
+def _work(tasks, conn):
+    """A worker: parses its ranges and sends their items back.  It leaves an
+    interruption from the terminal to the process that started it, and ends
+    at once when it is told to."""
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     for name in ("SIGTERM", "SIGHUP"):
         if hasattr(signal, name):
             signal.signal(getattr(signal, name), signal.SIG_DFL)
+    try:
+        conn.send([_parse(task) for task in tasks])
+    finally:
+        conn.close()
+
+
+def _parse_apart(tasks, processes):
+    """The tasks' items, parsed by processes workers, every processes-th
+    task each.  Nothing is shared but a pipe from each: when the run is
+    interrupted, or a worker ends early, the workers are killed, and no
+    lock of theirs can hold this process up."""
+    context = _context()
+    workers = []
+    try:
+        for w in range(processes):
+            here, there = context.Pipe(duplex=False)
+            worker = context.Process(target=_work, args=(tasks[w::processes], there),
+                                     daemon=True)
+            worker.start()
+            there.close()
+            workers.append((worker, here))
+        got = []
+        for _, here in workers:
+            try:
+                got.append(here.recv())
+            except EOFError:
+                time.sleep(0.2)  # an interruption that ended it is raised here first
+                raise RuntimeError("a process that compressed part of it ended early")
+    finally:
+        for worker, here in workers:
+            if worker.is_alive():
+                worker.kill()
+            worker.join()
+            here.close()
+    parts = [None] * len(tasks)
+    for w, items in enumerate(got):
+        parts[w::processes] = items
+    return parts
 
 
 def _context():
@@ -177,8 +217,7 @@ def compress(data, processes=None):
         processes = os.cpu_count() or 1
     processes = min(processes, len(tasks))
     if processes > 1 and len(data) >= PARALLEL_FROM:
-        with _context().Pool(processes, _quiet) as pool:
-            parts = pool.map(_parse, tasks, chunksize=1)
+        parts = _parse_apart(tasks, processes)
     else:
         parts = [_parse(task) for task in tasks]
     return header(len(data)) + _pack(parts)

@@ -314,7 +314,10 @@ def default_bootstrap(say, die):
 
 def compressed(name, data, what, path):
     """data compressed, refused unless it expands to data again."""
-    packed = lz.compress(data)
+    try:
+        packed = lz.compress(data)
+    except RuntimeError as e:
+        raise Refused(f"compressing '{name}' failed ({e}): nothing was written; try again")
     if lz.expand(packed) != data or lz.promised_length(packed) != len(data):
         raise Refused(f"the compressed '{name}' does not expand to {what} '{path}': nothing was "
                       f"written; this is a fault of make-medium: please report it")
