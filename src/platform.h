@@ -33,9 +33,18 @@ DWORD WINAPI SysVerInstallFileA(DWORD uFlags, LPSTR szSrcFileName, LPSTR szDestF
                                 PUINT lpuTmpFileLen);
 
 /*
+ * Why some calls are looked up at run time (GetProcAddress) and not
+ * imported: Windows' loader refuses to start a program whose import table
+ * names a function its DLLs lack, before the program's first instruction,
+ * without a word the user could act on.  So the import table holds only
+ * functions that KERNEL32 and USER32 of Windows 95 and of NT 4.0 both
+ * export (tools/check-release keeps it so), and every other call below is
+ * looked up when it is needed, its absence an ordinary failure.
+ *
  * GetModuleFileNameW and GetShortPathNameW, looked up at run time (the 95/98
- * family has them as stubs at most): 0, as a failure, where they are
- * missing.  src/win32/sysdll.cpp on Windows, the fake in the unit tests.
+ * family has them as stubs at most, and a release without the stub would
+ * not start the program): 0, as a failure, where they are missing.
+ * src/win32/sysdll.cpp on Windows, the fake in the unit tests.
  */
 DWORD WINAPI SysGetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 DWORD WINAPI SysGetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer);
@@ -59,9 +68,9 @@ const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, WO
 
 /*
  * The user's languages and the Unicode calls that show a translated text,
- * looked up at run time: the 95/98 family lacks the Unicode ones or has
- * them as stubs, and none of them is among the functions every Windows
- * the program starts on has.  0 (or NULL), as a failure, where missing.
+ * looked up at run time (see above): GetUserDefaultUILanguage came with
+ * Windows 2000, and the 95/98 family has the Unicode calls as stubs at
+ * most.  0 (or NULL), as a failure, where missing.
  * src/win32/sysdll.cpp on Windows, the fake in the unit tests.
  */
 LANGID WINAPI SysGetUserDefaultUILanguage(void);

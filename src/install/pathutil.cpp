@@ -26,6 +26,12 @@ int IsWin9x(void)
     return fPlatformWin9x;
 }
 
+const OSVERSIONINFOA *PlatformVersion(void)
+{
+    IsWin9x();
+    return &platformVersion;
+}
+
 BOOL OpenFileCanTake(LPCSTR path)
 {
     return strlen(path) < OFS_MAXPATHNAME;

@@ -21,6 +21,10 @@ extern OSVERSIONINFOA platformVersion;
    platformVersion holds its answer from then on. */
 int IsWin9x(void);
 
+/* What GetVersionExA reported, asked first where it was not yet (all zero
+   when it failed). */
+const OSVERSIONINFOA *PlatformVersion(void);
+
 /* TRUE when OpenFile can take path: it takes paths of fewer than 128
    characters only, and calls any longer file absent. */
 BOOL OpenFileCanTake(LPCSTR path);

@@ -211,9 +211,9 @@ BOOL CanUseShaExtensions(const CpuFeatures *pCpu, DWORD dwPlatformId, DWORD dwMa
 BOOL ShaExtensionsUsable(void)
 {
     CpuFeatures cpu;
+    const OSVERSIONINFOA *pVersion = PlatformVersion();
 
     ReadCpuFeatures(&cpu);
-    IsWin9x();
-    return CanUseShaExtensions(&cpu, platformVersion.dwPlatformId, platformVersion.dwMajorVersion,
-                               platformVersion.dwMinorVersion, platformVersion.dwBuildNumber);
+    return CanUseShaExtensions(&cpu, pVersion->dwPlatformId, pVersion->dwMajorVersion,
+                               pVersion->dwMinorVersion, pVersion->dwBuildNumber);
 }

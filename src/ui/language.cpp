@@ -54,12 +54,12 @@ LANGID ChooseLanguage(LANGID wLanguage)
 void ChooseSpeech(Speech *pSpeech)
 {
     LANGID wDisplay = 0;
+    const OSVERSIONINFOA *pVersion = PlatformVersion();
 
     /* Only Windows 2000 and later tell the display language, and only they
        can be relied on for the Unicode calls. */
-    IsWin9x();
-    pSpeech->fUnicode = platformVersion.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-                        platformVersion.dwMajorVersion >= 5;
+    pSpeech->fUnicode = pVersion->dwPlatformId == VER_PLATFORM_WIN32_NT &&
+                        pVersion->dwMajorVersion >= 5;
     if (pSpeech->fUnicode)
         wDisplay = SysGetUserDefaultUILanguage();
     if (wDisplay == 0)

@@ -66,12 +66,22 @@ void PreloadSystemDlls(void)
         LoadSystemDll(preloadNames[i]);
 }
 
-/* A function of KERNEL32 that older releases lack, or NULL.  KERNEL32 is
-   in every process: the load finds it loaded and searches nothing.  As a
-   plain pointer, as VersionProc's. */
+/* A function of a DLL the program imports (so loaded before its first
+   instruction), or NULL where this Windows lacks it.  The module is found
+   once, by GetModuleHandleA, which loads and searches nothing.  As a plain
+   pointer, as VersionProc's. */
+static void *ImportedDllProc(HMODULE *phModule, LPCSTR szDll, LPCSTR name)
+{
+    if (*phModule == NULL)
+        *phModule = GetModuleHandleA(szDll);
+    return *phModule != NULL ? (void *)GetProcAddress(*phModule, name) : NULL;
+}
+
 static void *KernelProc(LPCSTR name)
 {
-    return (void *)GetProcAddress(LoadLibraryExA("KERNEL32.DLL", NULL, 0), name);
+    static HMODULE hKernel;
+
+    return ImportedDllProc(&hKernel, "KERNEL32.DLL", name);
 }
 
 void HardenDllSearch(void)
@@ -98,10 +108,12 @@ static void *VersionProc(LPCSTR name)
     return hVersion != NULL ? (void *)GetProcAddress(hVersion, name) : NULL;
 }
 
-/* A function of USER32, which every process of the program has loaded. */
+/* A function of USER32, which the program imports. */
 static void *UserProc(LPCSTR name)
 {
-    return (void *)GetProcAddress(LoadLibraryExA("USER32.DLL", NULL, 0), name);
+    static HMODULE hUser;
+
+    return ImportedDllProc(&hUser, "USER32.DLL", name);
 }
 
 /* The user's languages, and the Unicode calls of a translated text. */

@@ -1,78 +1,10 @@
 """make-medium - makes an installation medium for your setup program.
 
-    make-medium [OPTIONS] SETUP_PROGRAM SETUP_INF OUT_DIR
-
-OUT_DIR receives Setup.exe (the bootstrap) and your program and its
-information file, compressed as the bootstrap expects them: Riredud.e#e
-and Setup.i#f.  Setup.exe carries the record of the two files (their
-lengths and SHA-256), written before it is signed: it starts nothing
-else (medium-record show OUT_DIR/Setup.exe prints it).  Copy the folder to
-a disc, a stick or a share; or burn the image that --iso writes.
-SETUP_PROGRAM must be a Windows program for i386 (32-bit x86), which every
-Windows starts; SETUP_INF a text file.
-
-Options:
-  --iso FILE            also write a disc image: ISO 9660 with Joliet names,
-                        the medium's files at its root and an AUTORUN.INF
-                        that starts Setup.exe; its dates are
-                        SOURCE_DATE_EPOCH where that is set, else now
-  --label LABEL         the image's volume label: up to 32 of A-Z, 0-9 and _
-                        (default SETUP; with --iso only); Windows shows its
-                        first 16 (all that Joliet holds)
-  --no-autorun          no AUTORUN.INF in the image (with --iso only)
-  Signing (one of three ways; see docs/publishing.md):
-  --sign PKCS12_FILE    sign Setup.exe with Authenticode with the certificate
-                        and key of a PKCS#12 file; the password is the first
-                        line of --password-file FILE, else the environment
-                        variable MAKE_MEDIUM_PASSWORD
-  --pkcs11-module LIB   sign with a key on a token, an HSM or a cloud HSM
-                        through its PKCS#11 library LIB (OpenSC's, a
-                        vendor's, a cloud provider's), with
-  --key URI             the private key on it, an RFC 7512 pkcs11: URI, and
-  --cert FILE|URI       its certificate: a file (PEM or DER, the certificate
-                        first, then its chain) or a pkcs11: URI on the token;
-                        the PIN is the first line of --pin-file FILE, else the
-                        environment variable MAKE_MEDIUM_PIN, else asked for
-                        once on the terminal
-  --sign-command TEMPLATE
-                        sign with any signer (signtool, jsign, a company's
-                        service): the command line TEMPLATE, split as a shell
-                        splits words (quotes group them; a backslash stays a
-                        backslash), {file} in it replaced by the Setup.exe
-                        to sign in place; make-medium then checks that the
-                        file carries a signature and is otherwise unchanged
-  With a key (--sign, --pkcs11-module) Setup.exe gets a SHA-1 signature,
-  which every Windows that checks one can check, with a nested SHA-256
-  one for today's Windows, and
-  --sha256-only         one SHA-256 signature (Windows XP SP3, Vista and 7
-                        with their SHA-2 updates, and later)
-  --timestamp URL       time-stamp every signature with a SHA-256 imprint
-                        through the RFC 3161 server URL; give it more than
-                        once for servers to fall back on (each is tried 3
-                        times, 3 s apart); always give one: without a time
-                        stamp a signature stops verifying when the
-                        certificate expires, and every medium made with it
-                        then shows "Unknown publisher"
-  Every signature and time stamp is verified afterwards (osslsigncode).
-  --64-bit-only         accept an x86-64 SETUP_PROGRAM: the medium then works
-                        on 64-bit Windows only (32-bit Windows cannot start it)
-  --bootstrap FILE      the bootstrap to put on the medium (default: the one
-                        installed with make-medium; run from a checkout, its
-                        release build, build/release-x86/Setup.exe, built when
-                        missing); not signed, with room for the record
-  --replace             replace an existing OUT_DIR and image file; only a
-                        medium (a folder holding nothing but Setup.exe,
-                        Riredud.e#e and Setup.i#f) and a disc image are replaced
-  --version             the version, and the SHA-256 of the bootstrap it puts on
-                        media and where that lies
-  --help                this text
-
-Nothing is half-written: the medium, the image and the signature are all
-made in temporary places and moved into place only when everything has
-worked, also when the run is interrupted.  Nothing is made outside OUT_DIR
-and the image: their folders must exist.  Each compressed file is expanded
-again and compared with what it was made of before the medium is placed.
+The options (make-medium --help) are read by argparse; the run itself is
+run(): check everything, make the medium and the image beside their
+places, move them there (place.Placement), or leave everything as it was.
 """
+import argparse
 import hashlib
 import os
 import re
@@ -87,47 +19,116 @@ from .programs import need_tool
 
 ME = "make-medium"
 MEDIUM = ("Setup.exe", "Riredud.e#e", "Setup.i#f")
-VALUE_OPTIONS = ("--iso", "--label", "--sign", "--password-file", "--bootstrap", "--pkcs11-module",
-                 "--key", "--cert", "--pin-file", "--sign-command")
-LIST_OPTIONS = ("--timestamp",)
-FLAG_OPTIONS = ("--replace", "--no-autorun", "--64-bit-only", "--sha256-only")
+
+DESCRIPTION = """\
+OUT_DIR receives Setup.exe (the bootstrap) and your program and its
+information file, compressed as the bootstrap expects them: Riredud.e#e
+and Setup.i#f.  Setup.exe carries the record of the two files (their
+lengths and SHA-256), written before it is signed: it starts nothing
+else (medium-record show OUT_DIR/Setup.exe prints it).  Copy the folder to
+a disc, a stick or a share; or burn the image that --iso writes.
+SETUP_PROGRAM must be a Windows program for i386 (32-bit x86), which every
+Windows starts; SETUP_INF a text file.  Options may stand anywhere on the
+line, and @FILE reads more of them from FILE, one option or value a line."""
+
+EPILOG = """\
+Nothing is half-written: the medium, the image and the signature are all
+made in temporary places and moved into place only when everything has
+worked, also when the run is interrupted.  Nothing is made outside OUT_DIR
+and the image: their folders must exist.  Each compressed file is expanded
+again and compared with what it was made of before the medium is placed.
+
+Exit codes:
+  0  the medium (and the image) made
+  1  refused, or it failed: it says why, and nothing was changed
+  2  the command line is wrong (an unknown option, a missing value)
+  128+N  interrupted by signal N: it says what is in place"""
 
 
-def parse(argv, die):
-    """The options (a dict by name without "--") and the three paths."""
-    options = {"label": "SETUP"}
-    args = list(argv)
-    while args:
-        arg = args[0]
-        if arg == "--help":
-            sys.stdout.write(__doc__.split("\n", 1)[1].lstrip("\n"))
-            sys.exit(0)
-        if arg == "--version":
-            sys.exit(version(speaker(ME)[0]))
-        if arg in FLAG_OPTIONS:
-            options[arg[2:]] = True
-            args.pop(0)
-        elif arg in VALUE_OPTIONS + LIST_OPTIONS:
-            if len(args) < 2:
-                die(f"{arg} needs a value (see --help)")
-            if arg in LIST_OPTIONS:
-                options.setdefault(arg[2:], []).append(args[1])
-            else:
-                options[arg[2:]] = args[1]
-            if arg == "--label":
-                options["label-given"] = True
-            del args[:2]
-        elif arg == "--":
-            args.pop(0)
-            break
-        elif arg.startswith("-"):
-            die(f"unknown option {arg} (see --help)")
-        else:
-            break
-    if len(args) != 3:
-        die("give SETUP_PROGRAM, SETUP_INF and OUT_DIR (see --help)")
-    out = args[2][:-1] if args[2].endswith("/") else args[2]
-    return options, args[0], args[1], out or "/"
+class _Version(argparse.Action):
+    def __call__(self, parser, namespace, values, option_string=None):
+        sys.exit(version(speaker(ME)[0]))
+
+
+def parser():
+    p = argparse.ArgumentParser(
+        prog=ME, usage="%(prog)s [OPTIONS] SETUP_PROGRAM SETUP_INF OUT_DIR",
+        description=DESCRIPTION, epilog=EPILOG, fromfile_prefix_chars="@", allow_abbrev=False,
+        formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("program", metavar="SETUP_PROGRAM", help="your setup program (.exe)")
+    p.add_argument("inf", metavar="SETUP_INF", help="its information file")
+    p.add_argument("out", metavar="OUT_DIR", help="the folder the medium is made in")
+    disc = p.add_argument_group("the disc image")
+    disc.add_argument("--iso", metavar="FILE", help=(
+        "also write a disc image: ISO 9660 with Joliet names, the medium's files at its root "
+        "and an AUTORUN.INF that starts Setup.exe; its dates are SOURCE_DATE_EPOCH where that "
+        "is set, else now"))
+    disc.add_argument("--label", metavar="LABEL", help=(
+        "the image's volume label: up to 32 of A-Z, 0-9 and _ (default SETUP; with --iso "
+        "only); Windows shows its first 16 (all that Joliet holds)"))
+    disc.add_argument("--no-autorun", action="store_true",
+                      help="no AUTORUN.INF in the image (with --iso only)")
+    sign = p.add_argument_group("signing", (
+        "One of three ways (see docs/publishing.md).  With a key (--sign, --pkcs11-module) "
+        "Setup.exe gets a SHA-1 signature, which every Windows that checks one can check, with "
+        "a nested SHA-256 one for today's Windows.  Every signature and time stamp must be "
+        "intact afterwards; whether its chain reaches a root this machine trusts is said "
+        "(a warning names any other root: Windows shows the publisher only when it trusts "
+        "that root)."))
+    sign.add_argument("--sign", metavar="PKCS12_FILE", help=(
+        "sign Setup.exe with Authenticode with the certificate and key of a PKCS#12 file; the "
+        "password is the first line of --password-file FILE, else the environment variable "
+        "MAKE_MEDIUM_PASSWORD"))
+    sign.add_argument("--password-file", metavar="FILE", help="the PKCS#12 file's password")
+    sign.add_argument("--pkcs11-module", metavar="LIB", help=(
+        "sign with a key on a token, an HSM or a cloud HSM through its PKCS#11 library LIB "
+        "(OpenSC's, a vendor's, a cloud provider's), with --key and --cert; the PIN is the "
+        "first line of --pin-file FILE, else the environment variable MAKE_MEDIUM_PIN, else "
+        "asked for once on the terminal"))
+    sign.add_argument("--key", metavar="URI",
+                      help="the private key on the token, an RFC 7512 pkcs11: URI")
+    sign.add_argument("--cert", metavar="FILE|URI", help=(
+        "its certificate: a file (PEM or DER, the certificate first, then its chain) or a "
+        "pkcs11: URI on the token"))
+    sign.add_argument("--pin-file", metavar="FILE", help="the token's PIN")
+    sign.add_argument("--sign-command", metavar="TEMPLATE", help=(
+        "sign with any signer (signtool, jsign, a company's service): the command line "
+        "TEMPLATE, split as a shell splits words (quotes group them; a backslash stays a "
+        "backslash), {file} in it replaced by the Setup.exe to sign in place; make-medium then "
+        "checks that the file carries a signature that ends it and is otherwise unchanged"))
+    sign.add_argument("--sha256-only", action="store_true", help=(
+        "one SHA-256 signature (Windows XP SP3, Vista and 7 with their SHA-2 updates, and "
+        "later)"))
+    sign.add_argument("--timestamp", metavar="URL", action="append", default=[], help=(
+        "time-stamp every signature with a SHA-256 imprint through the RFC 3161 server URL; "
+        "give it more than once for servers to fall back on (each is tried 3 times, 3 s "
+        "apart); always give one: without a time stamp a signature stops verifying when the "
+        "certificate expires, and every medium made with it then shows \"Unknown publisher\""))
+    other = p.add_argument_group("the rest")
+    other.add_argument("--64-bit-only", dest="wide", action="store_true", help=(
+        "accept an x86-64 SETUP_PROGRAM: the medium then works on 64-bit Windows only (32-bit "
+        "Windows cannot start it)"))
+    other.add_argument("--bootstrap", metavar="FILE", help=(
+        "the bootstrap to put on the medium (default: the one installed with make-medium; run "
+        "from a checkout, its release build, build/release-x86/Setup.exe, built when "
+        "missing); not signed, with room for the record"))
+    other.add_argument("--replace", action="store_true", help=(
+        "replace an existing OUT_DIR and image file; only a medium (a folder holding nothing "
+        "but Setup.exe, Riredud.e#e and Setup.i#f) and a disc image are replaced"))
+    other.add_argument("--version", action=_Version, nargs=0, help=(
+        "the version, and the SHA-256 of the bootstrap it puts on media and where that lies"))
+    return p
+
+
+def parse(argv):
+    """The options, as a namespace: the paths, each option by its name,
+    and out without its trailing separators."""
+    o = parser().parse_args(argv)
+    out = o.out
+    while len(out) > 1 and out.endswith(("/", os.sep)):
+        out = out[:-1]
+    o.out = out
+    return o
 
 
 def check_options(o, die):
@@ -136,10 +137,12 @@ def check_options(o, die):
         signing.check_options(o)
     except Refused as e:
         die(str(e))
-    if "label-given" in o and "iso" not in o:
+    if o.label is not None and o.iso is None:
         die("--label names the disc image; give --iso FILE too")
-    if "no-autorun" in o and "iso" not in o:
+    if o.no_autorun and o.iso is None:
         die("--no-autorun is for the disc image; give --iso FILE too")
+    if o.label is None:
+        o.label = "SETUP"
 
 
 def need_file(what, path, die):
@@ -202,11 +205,12 @@ def folder(path):
     return os.path.dirname(path) or "."
 
 
-def check_outputs(out, o, die):
-    """Never the current folder, the root, this checkout or a folder above
-    it; an existing OUT_DIR must be empty, or with --replace a medium; an
-    existing image must be an image.  Their folders must exist."""
-    replace = "replace" in o
+def check_outputs(o, die):
+    """Never the current folder, the root, a mounted drive's root, this
+    checkout or a folder above it; an existing OUT_DIR must be empty, or
+    with --replace a medium; an existing image must be an image, and never
+    inside OUT_DIR.  Their folders must exist."""
+    out = o.out
     if os.path.lexists(out):
         if not os.path.isdir(out):
             die(f"OUT_DIR '{out}' exists and is not a folder: choose another OUT_DIR")
@@ -222,11 +226,20 @@ def check_outputs(out, o, die):
             die(f"OUT_DIR '{out}' is the current folder: give a folder of its own for the medium")
         if os.path.dirname(real) == real:
             die(f"OUT_DIR '{out}' is the root folder: give a folder of its own for the medium")
+        if os.path.ismount(out):
+            die(f"OUT_DIR '{out}' is the root of a mounted drive (a stick, a disc, a share), "
+                f"which cannot be replaced whole: give a folder on it, such as "
+                f"'{os.path.join(out, 'medium')}'")
         top = checkout()
         if top and (os.path.realpath(top) + os.sep).startswith(real + os.sep):
             die(f"OUT_DIR '{out}' holds this checkout ({top}): give a folder of its own for the "
                 f"medium")
-        if entries and not replace:
+    last = os.path.basename(out)
+    if last in (".", ".."):
+        die(f"OUT_DIR '{out}' ends in '{last}': give the folder by its own name, such as "
+            f"'{os.path.abspath(out)}'")
+    if os.path.lexists(out):
+        if entries and not o.replace:
             die(f"OUT_DIR '{out}' is not empty: choose an empty or new folder, or give --replace")
         for name in entries:
             path = os.path.join(out, name)
@@ -238,16 +251,20 @@ def check_outputs(out, o, die):
     if not os.path.isdir(parent):
         die(f"the folder '{parent}' for OUT_DIR does not exist: make it first, or choose another "
             f"OUT_DIR")
-    iso = o.get("iso")
+    iso = o.iso
     if iso is None:
         return
+    real_out = os.path.realpath(out)
+    if (os.path.realpath(iso) + os.sep).startswith(real_out + os.sep):
+        die(f"the image '{iso}' would lie inside OUT_DIR '{out}', which holds the medium alone: "
+            f"give an --iso FILE outside it, such as '{real_out}.iso'")
     if not os.path.isdir(folder(iso)):
         die(f"the folder '{folder(iso)}' for the image does not exist: make it first, or choose "
             f"another --iso FILE")
     if os.path.lexists(iso):
         if not os.path.isfile(iso) or os.path.islink(iso):
             die(f"the image '{iso}' exists and is not a file: choose another --iso FILE")
-        if not replace:
+        if not o.replace:
             die(f"the image '{iso}' exists: choose another --iso FILE, or give --replace")
         if not image.is_image(iso):
             die(f"the image '{iso}' exists and is not a disc image (no ISO 9660 volume "
@@ -330,113 +347,86 @@ def write_new(path, data, mode=0o644):
     os.chmod(path, mode)
 
 
-def make(o, program, inf, out, contents, bootstrap_data, secret, say):
-    """Makes the medium (and the image) beside their places and moves them
-    there; returns what to say of them."""
-    parent = folder(out)
+def _work_folder(path):
     try:
-        work = tempfile.mkdtemp(prefix=".make-medium.", dir=parent)
+        return tempfile.mkdtemp(prefix=".make-medium.", dir=folder(path))
     except OSError:
-        raise Refused(f"cannot write in '{parent}': check its rights")
-    state = {"moved_out": False, "moved_in": False, "iso_tmp": None, "iso_prev": None,
-             "complete": False, "put_back": []}
+        raise Refused(f"cannot write in '{folder(path)}': check its rights")
+
+
+def make(o, contents, bootstrap_data, secret):
+    """Makes the medium (and the image) beside their places and moves them
+    there; returns what to say of them.  Whatever happens before the last
+    move, what was there is put back; an interruption during the moves is
+    raised once they are done, with what is in place."""
+    work = _work_folder(o.out)
+    image_work = None
+    placement = place.Placement()
     try:
-        return _make(o, program, inf, out, contents, bootstrap_data, secret, work, state)
+        if o.iso:
+            same = os.path.realpath(folder(o.iso)) == os.path.realpath(folder(o.out))
+            image_work = work if same else _work_folder(o.iso)
+        return _make(o, contents, bootstrap_data, secret, work, image_work, placement)
     except BaseException as e:
-        _roll_back(o, out, work, state)
+        put_back = placement.roll_back()
         if isinstance(e, place.Interrupted):
-            e.put_back = state["put_back"]
+            e.put_back, e.placed = put_back, placement.placed if placement.complete else []
         raise
     finally:
         place.remove(work)
-        if state["iso_tmp"]:
-            place.remove(state["iso_tmp"])
+        if image_work and image_work != work:
+            place.remove(image_work)
 
 
-def _make(o, program, inf, out, contents, bootstrap_data, secret, work, state):
+def _make(o, contents, bootstrap_data, secret, work, image_work, placement):
     medium = os.path.join(work, "medium")
     os.mkdir(medium)
     try:
         write_new(os.path.join(medium, "Riredud.e#e"),
-                  compressed("Riredud.e#e", contents[0], "SETUP_PROGRAM", program))
+                  compressed("Riredud.e#e", contents[0], "SETUP_PROGRAM", o.program))
         write_new(os.path.join(medium, "Setup.i#f"),
-                  compressed("Setup.i#f", contents[1], "SETUP_INF", inf))
+                  compressed("Setup.i#f", contents[1], "SETUP_INF", o.inf))
         setup = os.path.join(medium, "Setup.exe")
         write_new(setup, record.written(bootstrap_data, contents), 0o755)
     except OSError as e:
-        raise Refused(f"cannot write the medium in '{folder(out)}': {e.strerror}: check the room "
-                      f"left there")
+        raise Refused(f"cannot write the medium in '{folder(o.out)}': {e.strerror}: check the "
+                      f"room left there")
     said = []
-    if any(way in o for way in signing.WAYS):
+    if signing.signs(o):
         said += signing.sign_medium(o, setup, secret, work)
-    if "iso" in o:
-        said.append(_image(o, medium, state))
+    made_image = None
+    if o.iso:
+        made_image = os.path.join(image_work, "image.iso")
+        said.append(_image(o, medium, made_image))
+    os.chmod(medium, 0o755)
     place.begin_moves()
     try:
-        if os.path.lexists(out):
-            place.move(out, os.path.join(work, "previous"))
-            state["moved_out"] = True
-        place.move(medium, out)
-        state["moved_in"] = True
-        os.chmod(out, 0o755)
-        iso = o.get("iso")
-        if iso:
-            if os.path.lexists(iso):
-                handle, state["iso_prev"] = tempfile.mkstemp(prefix=".make-medium-previous.",
-                                                             dir=folder(iso))
-                os.close(handle)
-                place.move(iso, state["iso_prev"])
-            place.move(state["iso_tmp"], iso)
-            state["iso_tmp"] = None
-        state["complete"] = True
+        if os.path.lexists(o.out):
+            placement.aside(o.out, os.path.join(work, "previous"))
+        placement.put(medium, o.out)
+        if o.iso:
+            if os.path.lexists(o.iso):
+                placement.aside(o.iso, os.path.join(image_work, "previous.iso"))
+            placement.put(made_image, o.iso)
+        placement.finish()
     finally:
         place.end_moves()
-    if state["iso_prev"]:
-        place.remove(state["iso_prev"])
     return said
 
 
-def _roll_back(o, out, work, state):
-    """Puts back what was set aside, removes what was moved in."""
-    if state["complete"]:
-        return
-    if state["moved_in"]:
-        place.remove(out)
-    if state["moved_out"] and not os.path.lexists(out):
-        try:
-            os.replace(os.path.join(work, "previous"), out)
-            state["put_back"].append(f"'{out}'")
-        except OSError:
-            pass
-    if state["iso_prev"] and os.path.exists(state["iso_prev"]):
-        try:
-            os.replace(state["iso_prev"], o["iso"])
-            state["put_back"].append(f"'{o['iso']}'")
-            state["iso_prev"] = None
-        except OSError:
-            pass
-
-
-def _image(o, medium, state):
-    """The disc image beside its place; returns what to say of it."""
-    iso = o["iso"]
+def _image(o, medium, path):
+    """The disc image at path, beside its place; returns what to say of it."""
     files = [(name, read(os.path.join(medium, name), "the medium's file")) for name in MEDIUM]
-    if "no-autorun" not in o:
+    if not o.no_autorun:
         files.append(("AUTORUN.INF", image.AUTORUN))
     try:
-        handle, state["iso_tmp"] = tempfile.mkstemp(prefix=".make-medium-image.",
-                                                    dir=folder(iso))
-        os.close(handle)
-    except OSError:
-        raise Refused(f"cannot write in '{folder(iso)}': check its rights")
-    try:
-        image.write(state["iso_tmp"], files, o["label"], o["image-time"])
+        image.write(path, files, o.label, o.image_time)
     except (OSError, pycdlib_error()) as e:
         raise Refused(f"the image could not be written: {e}")
-    os.chmod(state["iso_tmp"], 0o644)
+    os.chmod(path, 0o644)
     names = ", ".join(name for name, _ in files)
-    size = os.path.getsize(state["iso_tmp"])
-    return ("out", f"{iso}: disc image {o['label']} ({size} bytes): {names}")
+    size = os.path.getsize(path)
+    return ("out", f"{o.iso}: disc image {o.label} ({size} bytes): {names}")
 
 
 def pycdlib_error():
@@ -453,23 +443,23 @@ def main(argv=None):
 
 
 def run(argv, say, die):
-    o, program, inf, out = parse(sys.argv[1:] if argv is None else argv, die)
+    o = parse(sys.argv[1:] if argv is None else argv)
     check_options(o, die)
-    need_file("SETUP_PROGRAM", program, die)
-    need_file("SETUP_INF", inf, die)
-    for name, what in (("sign", "the certificate"), ("password-file", "the password file"),
-                       ("pkcs11-module", "the PKCS#11 library"), ("pin-file", "the PIN file")):
-        if name in o:
-            need_file(f"{what} (--{name})", o[name], die)
-    if not o.get("cert", "pkcs11:").startswith("pkcs11:"):
-        need_file("the certificate (--cert)", o["cert"], die)
-    if not re.match(r"[A-Z0-9_]{1,32}\Z", o["label"]):
-        die(f"the label '{o['label']}' is not 1 to 32 of A-Z, 0-9 and _: choose another with "
+    need_file("SETUP_PROGRAM", o.program, die)
+    need_file("SETUP_INF", o.inf, die)
+    for name, what in (("sign", "the certificate"), ("password_file", "the password file"),
+                       ("pkcs11_module", "the PKCS#11 library"), ("pin_file", "the PIN file")):
+        if getattr(o, name):
+            need_file(f"{what} ({signing.option(name)})", getattr(o, name), die)
+    if o.cert and not o.cert.startswith("pkcs11:"):
+        need_file("the certificate (--cert)", o.cert, die)
+    if not re.match(r"[A-Z0-9_]{1,32}\Z", o.label):
+        die(f"the label '{o.label}' is not 1 to 32 of A-Z, 0-9 and _: choose another with "
             f"--label")
-    contents = [read_or_die(program, "SETUP_PROGRAM", die), read_or_die(inf, "SETUP_INF", die)]
-    check_program(program, contents[0], "64-bit-only" in o, die)
-    check_inf(inf, contents[1], die)
-    check_outputs(out, o, die)
+    contents = [read_or_die(o.program, "SETUP_PROGRAM", die), read_or_die(o.inf, "SETUP_INF", die)]
+    check_program(o.program, contents[0], o.wide, die)
+    check_inf(o.inf, contents[1], die)
+    check_outputs(o, die)
     try:
         secret = signing.secret(o)
     except (Refused, OSError) as e:
@@ -477,16 +467,17 @@ def run(argv, say, die):
     if record.pefile is None:
         die("Python's pefile is missing: install it (pip install pefile; Debian: apt-get "
             "install python3-pefile)")
-    if "iso" in o:
+    o.image_time = None
+    if o.iso:
         if image.pycdlib is None:
             die("Python's pycdlib is missing: install it (pip install pycdlib; Debian: apt-get "
                 "install python3-pycdlib)")
-        o["image-time"] = image_time(die)
+        o.image_time = image_time(die)
     try:
-        if any(way in o for way in signing.WAYS):
+        if signing.signs(o):
             need_tool("osslsigncode")
             need_tool("openssl")
-        bootstrap = o.get("bootstrap") or default_bootstrap(say, die)
+        bootstrap = o.bootstrap or default_bootstrap(say, die)
         need_file("the bootstrap", bootstrap, die)
         bootstrap_data = read(bootstrap, "the bootstrap")
         try:
@@ -494,26 +485,35 @@ def run(argv, say, die):
         except Refused as e:
             raise Refused(f"the bootstrap {e}")
         place.catch_signals()
-        said = make(o, program, inf, out, contents, bootstrap_data, secret, say)
+        said = make(o, contents, bootstrap_data, secret)
     except Refused as e:
         die(str(e))
     except place.Interrupted as e:
         return interrupted(e, say)
-    say(f"{out}: Setup.exe, Riredud.e#e, Setup.i#f")
+    say(f"{o.out}: Setup.exe, Riredud.e#e, Setup.i#f")
     for stream, text in said:
         say(text, sys.stderr if stream == "err" else None)
-    if len(o["label"]) > image.JOLIET_LABEL and "iso" in o:
-        say(f"note: Windows shows the disc's name as {o['label'][:image.JOLIET_LABEL]}, the "
+    if len(o.label) > image.JOLIET_LABEL and o.iso:
+        say(f"note: Windows shows the disc's name as {o.label[:image.JOLIET_LABEL]}, the "
             f"first {image.JOLIET_LABEL} characters of its label (all that Joliet holds)",
             sys.stderr)
     return 0
 
 
 def interrupted(e, say):
+    """What an interruption leaves: what was put back, or, once every move
+    was done, the new medium (and image) in place."""
+    placed = getattr(e, "placed", None)
     put_back = getattr(e, "put_back", None)
-    if put_back:
-        say(f"interrupted: {' and '.join(put_back)} put back as it was; nothing else was "
-            f"changed", sys.stderr)
+    if placed:
+        quoted = " and ".join(f"'{p}'" for p in placed)
+        say(f"interrupted once everything was in place: {quoted} "
+            f"{'is' if len(placed) == 1 else 'are'} the new "
+            f"{'medium' if len(placed) == 1 else 'medium and image'}; nothing else is left",
+            sys.stderr)
+    elif put_back:
+        quoted = " and ".join(f"'{p}'" for p in put_back)
+        say(f"interrupted: {quoted} put back as it was; nothing else was changed", sys.stderr)
     else:
         say("interrupted: nothing was changed", sys.stderr)
     return e.code
@@ -524,4 +524,3 @@ def read_or_die(path, what, die):
         return read(path, what)
     except Refused as e:
         die(str(e))
-

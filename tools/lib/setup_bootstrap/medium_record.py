@@ -1,25 +1,8 @@
-"""medium-record - the record of a medium's files inside its Setup.exe.
-
-    medium-record show SETUP_EXE
-    medium-record write SETUP_EXE SETUP_PROGRAM SETUP_INF OUT
-    medium-record blank SETUP_EXE OUT
-    medium-record check MEDIUM
-
-show   prints the record: each file's expanded length and SHA-256, or
-       "no record" (a build, or a medium made before records)
-write  writes SETUP_EXE with the record of SETUP_PROGRAM and SETUP_INF (the
-       files as the medium's compressed ones expand) to OUT, a new file
-       (tools/make-medium does this before it signs); refuses a program with
-       no room for a record and a signed one, whose signature it would break
-blank  writes SETUP_EXE with an empty record to OUT (a new file): what the
-       build was, to compare programs of different media
-check  prints the record of MEDIUM/Setup.exe and whether the medium's
-       files expand to it; exit 0 when they do, 3 when they do not, 2 when
-       there is no record (and says whether Setup.exe, being signed, will
-       then refuse to install)
-
-Exit 1 when it cannot do what was asked, saying why.  Needs Python's pefile.
+"""medium-record - the record of a medium's files inside its Setup.exe:
+show, write, blank and check (medium-record --help says how; the options
+are read by argparse).
 """
+import argparse
 import hashlib
 import os
 import sys
@@ -27,6 +10,7 @@ import sys
 from . import Refused, byte_for_byte, lz, record, speaker
 
 say, die = speaker("medium-record")
+MISMATCH, NO_RECORD = 3, 4
 
 
 def read_file(path, what):
@@ -69,7 +53,7 @@ def blank(setup, out):
 
 def check(medium, tell=None):
     """Prints the record and whether the medium's files expand to it (through
-    tell, default this program's say); returns 0, 2 (no record) or 3."""
+    tell, default this program's say); returns 0, NO_RECORD or MISMATCH."""
     say = tell or globals()["say"]
     setup = os.path.join(medium, "Setup.exe")
     data = read_file(setup, "the medium's Setup.exe")
@@ -78,14 +62,14 @@ def check(medium, tell=None):
         signed = record.pe.certificate_table(data)[1]
         say("no record" + (": Setup.exe is signed, so it installs nothing from this medium"
                            if signed else ": Setup.exe installs the files as they are"))
-        return 2
+        return NO_RECORD
     status = 0
     for (source, installed), (length, digest) in zip(record.FILES, entries):
         say(f"record: {installed}: {length} bytes, sha256 {digest}")
         path = os.path.join(medium, source)
         if not os.path.isfile(path):
             say(f"  {source} is missing from the medium")
-            status = 3
+            status = MISMATCH
             continue
         expanded = lz.as_installed(read_file(path, "the medium's file"))
         got = (len(expanded), hashlib.sha256(expanded).hexdigest())
@@ -94,23 +78,59 @@ def check(medium, tell=None):
         else:
             say(f"  {source} does NOT expand to it: it expands to {got[0]} bytes, "
                 f"sha256 {got[1]}")
-            status = 3
+            status = MISMATCH
     return status
+
+
+COMMANDS = (
+    ("show", "print the record: each file's expanded length and SHA-256, or \"no record\" (a "
+             "build, or a medium made before records)", ("SETUP_EXE",)),
+    ("write", "write SETUP_EXE with the record of SETUP_PROGRAM and SETUP_INF (the files as "
+              "the medium's compressed ones expand) to OUT, a new file (make-medium does this "
+              "before it signs); refuses a program with no room for a record and a signed one, "
+              "whose signature it would break", ("SETUP_EXE", "SETUP_PROGRAM", "SETUP_INF", "OUT")),
+    ("blank", "write SETUP_EXE with an empty record to OUT (a new file): what the build was, "
+              "to compare programs of different media", ("SETUP_EXE", "OUT")),
+    ("check", "print the record of MEDIUM/Setup.exe and whether the medium's files expand to "
+              "it (and, without a record, whether Setup.exe, being signed, will refuse to "
+              "install)", ("MEDIUM",)),
+)
+EPILOG = """\
+Exit codes:
+  0  done; with check, the medium's files expand to its record
+  1  it cannot do what was asked: it says why
+  2  the command line is wrong (argparse's usage message)
+  3  check: the medium's files do not expand to its record
+  4  check: Setup.exe holds no record
+Needs Python's pefile.  @FILE reads arguments from FILE, one a line."""
+
+
+def parser():
+    p = argparse.ArgumentParser(
+        prog="medium-record", description="The record of a medium's files inside its Setup.exe.",
+        epilog=EPILOG, fromfile_prefix_chars="@", allow_abbrev=False,
+        formatter_class=argparse.RawDescriptionHelpFormatter)
+    commands = p.add_subparsers(dest="command", metavar="COMMAND", required=True)
+    for name, text, arguments in COMMANDS:
+        command = commands.add_parser(name, help=text, description=text)
+        for argument in arguments:
+            command.add_argument(argument.lower(), metavar=argument)
+    return p
 
 
 def main(argv=None):
     byte_for_byte()
-    argv = sys.argv[1:] if argv is None else argv
+    o = parser().parse_args(sys.argv[1:] if argv is None else argv)
     if record.pefile is None:
         die("Python's pefile is missing: install it (pip install pefile; Debian: apt-get "
             "install python3-pefile)")
-    commands = {"show": (show, 1), "write": (write, 4), "blank": (blank, 2), "check": (check, 1)}
-    if argv[:1] in (["-h"], ["--help"]):
-        sys.stdout.write(__doc__)
-        return 0
-    if not argv or argv[0] not in commands or len(argv) - 1 != commands[argv[0]][1]:
-        die("give show, write, blank or check and their arguments (see --help)")
     try:
-        return commands[argv[0]][0](*argv[1:]) or 0
+        if o.command == "show":
+            return show(o.setup_exe) or 0
+        if o.command == "write":
+            return write(o.setup_exe, o.setup_program, o.setup_inf, o.out) or 0
+        if o.command == "blank":
+            return blank(o.setup_exe, o.out) or 0
+        return check(o.medium)
     except Refused as e:
         die(str(e))

@@ -75,7 +75,7 @@ def image_end(data):
     return end
 
 
-def _directory_entry(data, index):
+def directory_entry(data, index):
     """The file offset of data directory entry index, None when the header
     has none."""
     opt, plus = _optional(data)
@@ -96,7 +96,7 @@ def checksum_offset(data):
 def certificate_table(data):
     """(offset, size) of the Authenticode signature (the certificate table),
     (len(data), 0) when the program is not signed."""
-    entry = _directory_entry(data, SECURITY_DIRECTORY)
+    entry = directory_entry(data, SECURITY_DIRECTORY)
     if entry is None or _number(data, entry, 8) is None:
         return len(data), 0
     offset, size = struct.unpack_from("<II", data, entry)
@@ -116,7 +116,7 @@ def without_signature(data):
     while keep > end and offset - keep < 7 and data[keep - 1] == 0:
         keep -= 1
     unsigned = bytearray(data[:keep])
-    entry = _directory_entry(data, SECURITY_DIRECTORY)
+    entry = directory_entry(data, SECURITY_DIRECTORY)
     unsigned[entry:entry + 8] = bytes(8)
     return with_checksum(unsigned)
 
@@ -154,7 +154,7 @@ def same_program(before, after):
     original = bytearray(before)
     for data in (unsigned, original):
         for at, size in ((checksum_offset(data), 4),
-                         (_directory_entry(data, SECURITY_DIRECTORY), 8)):
+                         (directory_entry(data, SECURITY_DIRECTORY), 8)):
             if at is not None and at + size <= len(data):
                 data[at:at + size] = bytes(size)
     # Signing pads the program to a multiple of 8 bytes before the table.

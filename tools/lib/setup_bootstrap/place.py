@@ -1,15 +1,18 @@
 """Putting what was made into place, all of it or nothing.
 
 Everything is made in a work folder beside its place and moved there at
-the end, what was there before set aside until all of it is in place.  A
-failure or an interruption before that puts back what was set aside and
-removes what was made.  Interruptions wait while files are being moved, so
-that what was moved is always known.
+the end, what was there before set aside until all of it is in place
+(Placement remembers each move).  A failure or an interruption before that
+puts back what was set aside and removes what was made.  Interruptions
+wait while files are being moved, so that what was moved is always known:
+one that comes meanwhile is raised once every move is done, and the run
+then says what is in place.
 
 On Windows a file that another program holds open (an Explorer window, a
 virus scanner, a mounted image) cannot be renamed for a while: each move is
 tried again for a few seconds before it fails.
 """
+import dataclasses
 import os
 import shutil
 import signal
@@ -30,13 +33,19 @@ class Interrupted(BaseException):
 
 
 
-_state = {"critical": False, "pending": None}
+@dataclasses.dataclass
+class _Signals:
+    critical: bool = False
+    pending: int = 0
+
+
+_state = _Signals()
 
 
 def _interrupt(signum, frame):
     code = 128 + signum
-    if _state["critical"]:
-        _state["pending"] = _state["pending"] or code
+    if _state.critical:
+        _state.pending = _state.pending or code
         return
     _ignore_signals()
     raise Interrupted(code)
@@ -59,15 +68,59 @@ def _ignore_signals():
 
 
 def begin_moves():
-    _state["critical"] = True
+    _state.critical = True
 
 
 def end_moves():
     """Moves are done: an interruption that came meanwhile is raised now."""
-    _state["critical"] = False
-    if _state["pending"]:
+    _state.critical = False
+    if _state.pending:
+        pending, _state.pending = _state.pending, 0
         _ignore_signals()
-        raise Interrupted(_state["pending"])
+        raise Interrupted(pending)
+
+
+@dataclasses.dataclass
+class Placement:
+    """The moves of one run, each remembered once it is done: what was set
+    aside (its place, where it went) and what was put in place."""
+    set_aside: list = dataclasses.field(default_factory=list)
+    placed: list = dataclasses.field(default_factory=list)
+    complete: bool = False
+
+    def aside(self, path, where):
+        """Moves what is at path out of the way, to where."""
+        move(path, where)
+        self.set_aside.append((path, where))
+
+    def put(self, made, path):
+        move(made, path)
+        self.placed.append(path)
+
+    def roll_back(self):
+        """Removes what was put in place and puts back what was set aside;
+        returns the paths put back."""
+        if self.complete:
+            return []
+        for path in reversed(self.placed):
+            remove(path)
+        back = []
+        for path, where in reversed(self.set_aside):
+            if os.path.lexists(path):
+                continue
+            try:
+                os.replace(where, path)
+                back.append(path)
+            except OSError:
+                pass
+        self.placed, self.set_aside = [], []
+        return back
+
+    def finish(self):
+        """Everything is in place: what was set aside goes."""
+        self.complete = True
+        for _, where in self.set_aside:
+            remove(where)
 
 
 def move(source, target):

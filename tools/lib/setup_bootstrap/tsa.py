@@ -6,63 +6,40 @@ are written and read.  Each server is asked TRIES times, PAUSE seconds
 apart (a busy one answers 503 for a while), then the next.
 """
 import hashlib
+import http.client
+import socket
 import time
 import urllib.error
 import urllib.request
 
-from . import Refused
+from . import Refused, der
 
-TRIES, PAUSE = 3, 3
+TRIES, PAUSE, TIMEOUT = 3, 3, 30
 
 SHA256 = bytes.fromhex("0609608648016503040201")  # the OBJECT IDENTIFIER 2.16.840.1.101.3.4.2.1
-
-
-def _der(tag, content):
-    size = len(content)
-    if size < 0x80:
-        length = bytes([size])
-    else:
-        digits = size.to_bytes((size.bit_length() + 7) // 8, "big")
-        length = bytes([0x80 | len(digits)]) + digits
-    return bytes([tag]) + length + content
 
 
 def query(data):
     """A TimeStampReq for data: version 1, its SHA-256 imprint, and the
     server's certificate asked for."""
-    imprint = _der(0x30, _der(0x30, SHA256 + b"\x05\x00") +
-                   _der(0x04, hashlib.sha256(data).digest()))
-    return _der(0x30, b"\x02\x01\x01" + imprint + b"\x01\x01\xff")
-
-
-def _read(data, at):
-    """(tag, start of content, end of content) of the DER item at at."""
-    if at + 2 > len(data):
-        raise ValueError("cut short")
-    tag, size, at = data[at], data[at + 1], at + 2
-    if size & 0x80:
-        count = size & 0x7F
-        if not 0 < count <= 4 or at + count > len(data):
-            raise ValueError("bad length")
-        size, at = int.from_bytes(data[at:at + count], "big"), at + count
-    if at + size > len(data):
-        raise ValueError("cut short")
-    return tag, at, at + size
+    imprint = der.encode(der.SEQUENCE, der.encode(der.SEQUENCE, SHA256 + b"\x05\x00") +
+                         der.encode(der.OCTET_STRING, hashlib.sha256(data).digest()))
+    return der.encode(der.SEQUENCE, b"\x02\x01\x01" + imprint + b"\x01\x01\xff")
 
 
 def granted(reply):
     """Whether reply is a TimeStampResp whose status grants a time stamp
     (granted, or granted with modifications) and that holds one."""
     try:
-        tag, start, end = _read(reply, 0)
-        if tag != 0x30:
+        response = der.read(reply, 0)
+        if response.tag != der.SEQUENCE:
             return False
-        tag, info, info_end = _read(reply, start)          # PKIStatusInfo
-        status_tag, status_at, status_end = _read(reply, info)
-        if tag != 0x30 or status_tag != 0x02:
+        info = der.read(reply, response.start, response.end)      # PKIStatusInfo
+        status = der.read(reply, info.start, info.end)
+        if info.tag != der.SEQUENCE or status.tag != der.INTEGER:
             return False
-        status = int.from_bytes(reply[status_at:status_end], "big")
-        return status in (0, 1) and info_end < end        # a token follows
+        granted_ = int.from_bytes(reply[status.start:status.end], "big") in (0, 1)
+        return granted_ and info.end < response.end                # a token follows
     except ValueError:
         return False
 
@@ -70,18 +47,26 @@ def granted(reply):
 def probe(url, data):
     """Asks a time-stamping server for one time stamp (a SHA-256 imprint):
     (None, "") when it gave one, else what it did: "busy" (an answer of
-    HTTP 5xx, or none in time: worth asking again), "unreachable" or
-    "junk" (something that is no time stamp), and in what words."""
+    HTTP 5xx, none in time, or one cut off: worth asking again),
+    "unreachable" or "junk" (something that is no time stamp), and in what
+    words."""
     request = urllib.request.Request(url, data=query(data),
                                      headers={"Content-Type": "application/timestamp-query"})
     try:
-        with urllib.request.urlopen(request, timeout=30) as answer:
+        with urllib.request.urlopen(request, timeout=TIMEOUT) as answer:
             reply = answer.read()
     except urllib.error.HTTPError as e:
         return ("busy" if e.code >= 500 else "junk"), f" (it answered HTTP {e.code})"
+    except http.client.IncompleteRead as e:
+        return "busy", f" (its answer was cut off after {len(e.partial)} bytes)"
+    except http.client.HTTPException as e:
+        return "busy", f" (its answer broke off: {type(e).__name__})"
     except (urllib.error.URLError, OSError) as e:
         reason = getattr(e, "reason", e)
-        return ("busy" if isinstance(reason, TimeoutError) else "unreachable"), f"{reason}"
+        # socket.timeout is TimeoutError from Python 3.10 on, apart before.
+        if isinstance(reason, (socket.timeout, TimeoutError)):
+            return "busy", f" (no answer within {TIMEOUT} s)"
+        return "unreachable", f"{reason}"
     return (None, "") if granted(reply) else ("junk", "")
 
 

@@ -88,10 +88,24 @@ and what each Windows would refuse to start, read from the programs' headers.</p
 """
 
 
+def readable(value):
+    """value for a page and a JSON file, which hold UTF-8 only: a path's
+    bytes that are no UTF-8 (kept by Python as surrogates) shown as U+FFFD,
+    the rest as it is."""
+    if isinstance(value, str):
+        return value.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+    if isinstance(value, list):
+        return [readable(v) for v in value]
+    if isinstance(value, dict):
+        return {k: readable(v) for k, v in value.items()}
+    return value
+
+
 def write(folder, results, record_lines, medium):
     """Writes the report into folder: made beside it, then put in its
     place, the earlier report removed."""
     check(folder)
+    shown, record_lines, medium = readable(results), readable(record_lines), readable(medium)
     parent = os.path.dirname(os.path.abspath(folder))
     made = tempfile.mkdtemp(prefix=".try-medium-report.", dir=parent)
     try:
@@ -100,10 +114,10 @@ def write(folder, results, record_lines, medium):
                 shutil.copyfile(r["picture"], os.path.join(made, r["screenshot"]))
                 thumbnail(r["picture"], os.path.join(made, "thumb-" + r["screenshot"]))
         with open(os.path.join(made, "results.json"), "w", encoding="utf-8") as f:
-            json.dump({"medium": medium, "results": [{k: r[k] for k in KEYS} for r in results]},
+            json.dump({"medium": medium, "results": [{k: r[k] for k in KEYS} for r in shown]},
                       f, indent=2, ensure_ascii=False)
         with open(os.path.join(made, "index.html"), "w", encoding="utf-8") as f:
-            f.write(page(results, record_lines, medium))
+            f.write(page(shown, record_lines, medium))
         open(os.path.join(made, MARK), "w").close()
         old = None
         if os.path.lexists(folder):

@@ -1,8 +1,24 @@
 """try-medium - runs a medium's Setup.exe under Wine, as a user would, and
-tells what happened; at one Windows version or at many at once.
+tells what happened; at one Windows version or at many at once
+(try-medium --help says how; the options are read by argparse).
+"""
+import argparse
+import concurrent.futures
+import ntpath
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
 
-    tools/try-medium [--windows SETTINGS] [--report DIR] MEDIUM [ARG...]
+from .. import Refused, byte_for_byte, checkout, image, lz, medium_record, pe, place, speaker
+from . import report, settings, wine
 
+ME = "try-medium"
+DESCRIPTION = """\
 MEDIUM is a folder that make-medium made, or its disc image (--iso), which
 is tried as a user's disc is: as the read-only CD-ROM drive D:.  First it
 prints the medium's record: the length and SHA-256 of each file Setup.exe
@@ -29,32 +45,22 @@ With --report DIR (and with all or a list, as try-medium-report in the
 current folder) it writes DIR/index.html, a page with a row and a
 screenshot for each setting, DIR/results.json and the pictures.  A folder
 that holds files try-medium did not make is refused and left as it is.
-
+Options stand before MEDIUM: what follows it is Setup.exe's.  @FILE reads
+more of them from FILE, one a line."""
+EPILOG = """\
 Exit codes (of several settings: 0 only when every one started your
 program without a box, else the highest):
   0  your setup program was started, and Setup.exe showed no box
   1  the medium could not be tried (try-medium says why)
+  2  the command line is wrong (an unknown option or setting)
   3  Setup.exe showed a box: the medium failed
   4  your setup program was not started, and no box said why
   5  the medium's files do not expand to its record (whatever Setup.exe
      then did: it should have refused them with a box)
   6  that Windows would refuse to start the setup program or Setup.exe
-Needs tools/install-deps.
-"""
-import concurrent.futures
-import os
-import re
-import shutil
-import subprocess
-import sys
-import tempfile
-import threading
-import time
-
-from .. import Refused, byte_for_byte, checkout, image, lz, medium_record, pe, speaker
-from . import report, settings, wine
-
-ME = "try-medium"
+  128+N  interrupted by signal N: every prefix, X screen and process of the
+     run ended and removed
+Needs tools/install-deps."""
 REASONS = {
     "c0000020": "it is not a valid Windows program (error 193, ERROR_BAD_EXE_FORMAT): a program "
                 "cut short, or not a program at all",
@@ -75,30 +81,37 @@ def reason(status):
     return REASONS.get(status, f"Windows refused it with the status 0x{status}")
 
 
-def parse(argv, die):
-    windows, folder, args = "win10", None, list(argv)
-    while args and args[0].startswith("--"):
-        if args[0] in ("--help", "-h"):
-            sys.stdout.write(__doc__.split("\n", 1)[1].lstrip("\n"))
-            sys.exit(0)
-        if args[0] not in ("--windows", "--report"):
-            die(f"unknown option {args[0]} (see --help)")
-        if len(args) < 2:
-            die(f"{args[0]} needs a value (see --help)")
-        if args[0] == "--windows":
-            windows = args[1]
-        else:
-            folder = args[1]
-        del args[:2]
-    if not args:
-        die("give the MEDIUM, a folder or a disc image (see --help)")
-    chosen = settings.chosen(windows)
+def _settings(text):
+    chosen = settings.chosen(text)
     if chosen is None:
-        die(f"unknown Windows version '{windows}': give all, one or a list of "
+        raise argparse.ArgumentTypeError(
+            f"unknown Windows version '{text}': give all, one or a list of "
             f"{', '.join(settings.NAMES)}")
-    if folder is None and (windows == "all" or len(chosen) > 1):
-        folder = "try-medium-report"
-    return chosen, folder, args[0], args[1:]
+    return chosen
+
+
+def parser():
+    p = argparse.ArgumentParser(
+        prog=ME, usage="%(prog)s [--windows SETTINGS] [--report DIR] MEDIUM [ARG...]",
+        description=DESCRIPTION, epilog=EPILOG, fromfile_prefix_chars="@", allow_abbrev=False,
+        formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--windows", metavar="SETTINGS", type=_settings, default="win10",
+                   help="all, one setting or a list of them (default win10)")
+    p.add_argument("--report", metavar="DIR",
+                   help="the report's folder (with all or a list: try-medium-report)")
+    p.add_argument("medium", metavar="MEDIUM", help="a folder make-medium made, or its image")
+    p.add_argument("args", metavar="ARG", nargs=argparse.REMAINDER,
+                   help="Setup.exe's arguments, as a user types them")
+    return p
+
+
+def parse(argv):
+    """The options, as a namespace: windows the chosen settings, report the
+    folder or None."""
+    o = parser().parse_args(argv)
+    if o.report is None and len(o.windows) > 1:
+        o.report = "try-medium-report"
+    return o
 
 
 def the_medium(medium, die):
@@ -134,20 +147,23 @@ class Context:
     """What every setting's try shares: the medium, the programs' headers,
     the templates, the arguments."""
 
-    def __init__(self, work, folder, cd, args, program, setup_data, native32):
+    def __init__(self, work, folder, cd, args, program, setup_data, native32, processes):
         self.work, self.folder, self.cd, self.args = work, folder, cd, args
         self.program, self.setup_data, self.native32 = program, setup_data, native32
+        self.processes = processes
         self.templates = {}
         self.lock = threading.Lock()
+        # One lock a template: the two are made side by side.
+        self.template_locks = {"win32": threading.Lock(), "win64": threading.Lock()}
 
     def arch(self, setting):
         return setting.arch if self.native32 else "win64"
 
     def template(self, arch):
-        with self.lock:
+        with self.template_locks[arch]:
             if arch not in self.templates:
                 path = os.path.join(self.work, f"template-{arch}")
-                wine.make_template(path, arch)
+                wine.make_template(path, arch, self.processes)
                 self.templates[arch] = path
             return self.templates[arch]
 
@@ -172,8 +188,8 @@ def try_setting(setting, ctx, tell):
     prefix = os.path.join(work, "prefix")
     screen = None
     try:
-        screen = wine.Screen(work)
-        wine.make_prefix(template, prefix, setting.wine, screen, ctx.cd)
+        screen = wine.Screen(work, ctx.processes)
+        wine.make_prefix(template, prefix, setting.wine, screen, ctx.processes, ctx.cd)
         width = ("32-bit (32-bit programs run " + ctx.native32 + " here)" if arch == "win32"
                  else "64-bit" + ("" if ctx.native32 else " (this machine runs no 32-bit program)"))
         tell(f"a fresh {width} Wine prefix set to {setting.name}, on a private X screen")
@@ -200,7 +216,7 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
     trace = wine.Trace(os.path.join(work, "trace"))
     picture = os.path.join(work, "screen.png")
     start = time.monotonic()
-    process = wine.run_setup(prefix, screen, run, ctx.args, trace.path)
+    process = wine.run_setup(prefix, screen, run, ctx.args, trace.path, ctx.processes)
     waits = any(a.lower() in ("-wait", "/wait") for a in ctx.args)
     seen = started = 0
     shot = ended_program = False
@@ -221,13 +237,15 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
                 take()
             if waits and not ended_program and time.monotonic() - started > 3:
                 tell("Setup.exe waits for your program (-wait): ending your program")
-                wine.end_program(prefix, "Riredud.exe")
+                wine.end_program(prefix, "Riredud.exe", ctx.processes)
                 ended_program = True
         texts = trace.boxes()
         if len(texts) > seen:
             box = None
             for _ in range(100):
-                box = next((w for w in screen.windows(os.path.basename(run))
+                # Wine names a program's windows by its file's name: the
+                # Windows path's last part (D:\\Setup.exe from a disc).
+                box = next((w for w in screen.windows(ntpath.basename(run))
                             if screen.name(w)), None)
                 if box:
                     break
@@ -288,7 +306,7 @@ def code_of(result, record_status):
     if result["outcome"] == "error":
         return 1
     code = CODES[result["outcome"]]
-    return max(code, 5) if record_status == 3 else code
+    return max(code, 5) if record_status == medium_record.MISMATCH else code
 
 
 def table(results):
@@ -306,28 +324,30 @@ def table(results):
 def main(argv=None):
     byte_for_byte()
     say, die = speaker(ME)
-    chosen, folder, medium, args = parse(sys.argv[1:] if argv is None else argv, die)
-    medium_folder, cd_image = the_medium(medium, die)
+    o = parse(sys.argv[1:] if argv is None else argv)
+    medium_folder, cd_image = the_medium(o.medium, die)
     needed = ["wine", "Xvfb", "openbox", "xdotool", "import", "convert"] + (["7z"] if cd_image
                                                                             else [])
     for tool in needed:
         if shutil.which(tool) is None:
             die(f"{tool} is missing: run tools/install-deps")
-    if folder is not None:
+    if o.report is not None:
         try:
-            report.check(folder)
+            report.check(o.report)
         except Refused as e:
             die(str(e))
+    processes = wine.Processes()
     work = tempfile.mkdtemp(prefix="try-medium.")
     mounted = False
     try:
+        place.catch_signals()
         if cd_image:
             cd = os.path.join(work, "cd")
-            done = subprocess.run(["7z", "x", "-o" + cd, cd_image], capture_output=True,
-                                  text=True)
+            done = subprocess.run(["7z", "x", "-o" + cd, cd_image], capture_output=True)
             if done.returncode:
+                said = (done.stdout + done.stderr).decode("utf-8", "replace").strip()
                 die(f"7-Zip could not read the disc image '{cd_image}': "
-                    f"{(done.stdout + done.stderr).strip().splitlines()[-1:]}")
+                    f"{said.splitlines()[-1:]}")
             if not os.path.isfile(os.path.join(cd, "Setup.exe")):
                 die(f"the disc image '{cd_image}' holds no Setup.exe at its root")
             # As a disc: read-only (a read-only bind mount where this user may
@@ -340,7 +360,7 @@ def main(argv=None):
         lines = []
         record_status = medium_record.check(medium_folder,
                                             lambda text: (lines.append(text), say(text)))
-        if record_status == 3:
+        if record_status == medium_record.MISMATCH:
             say("the medium's files do not expand to its record: Setup.exe should refuse them")
         with open(os.path.join(medium_folder, "Setup.exe"), "rb") as f:
             setup_data = f.read()
@@ -354,26 +374,34 @@ def main(argv=None):
                 f"machine runs none ({why}): run tools/install-deps as root, which sets up "
                 f"QEMU's emulator for them, or try the medium on a machine where "
                 f"tools/probe-32bit says yes")
-        ctx = Context(work, medium_folder, cd_image and medium_folder, args, program, setup_data,
-                      how)
+        ctx = Context(work, medium_folder, cd_image and medium_folder, o.args, program,
+                      setup_data, how, processes)
         ctx.cd_image = cd_image
-        results = run_all(chosen, ctx, say)
-        if folder is not None:
+        results = run_all(o.windows, ctx, say)
+        if o.report is not None:
             for r in results:
                 r["screenshot"] = f"{r['setting']}.png" if r.get("picture") and \
                     os.path.isfile(r["picture"]) else None
-            report.write(folder, results, lines, medium)
-            say(f"the report: {os.path.join(folder, 'index.html')}")
+            report.write(o.report, results, lines, o.medium)
+            say(f"the report: {os.path.join(o.report, 'index.html')}")
         codes = [code_of(r, record_status) for r in results]
-        if len(chosen) > 1:
+        if len(o.windows) > 1:
             for line in table(results):
                 sys.stdout.write(line + "\n")
         return max(codes) if any(codes) else 0
+    except place.Interrupted as e:
+        say("interrupted: every Wine prefix, X screen and process of this run ended and "
+            "removed", sys.stderr)
+        return e.code
     except Refused as e:
         die(str(e))
     except OSError as e:
         die(f"Wine could not make a prefix: {e}")
     finally:
+        # Signals are ignored now (place's handler): the clearing-up is not
+        # cut short by a second Ctrl-C.
+        processes.stop()
+        processes.end_prefixes()
         if mounted:
             subprocess.run(["umount", os.path.join(work, "cd")], capture_output=True)
         subprocess.run(["chmod", "-R", "u+w", work], capture_output=True)
@@ -382,7 +410,9 @@ def main(argv=None):
 
 def run_all(chosen, ctx, say):
     """Each setting's try, as many at once as the machine has cores; a
-    single one says every step, several a line each as it ends."""
+    single one says every step, several a line each as it ends.  An
+    interruption ends every process of the run and waits for the tries to
+    end before it goes on."""
     single = len(chosen) == 1
 
     def one(setting):
@@ -395,22 +425,30 @@ def run_all(chosen, ctx, say):
                     say(text)
         try:
             result = try_setting(setting, ctx, tell)
-        except (Refused, OSError) as e:
+        except (Refused, OSError, wine.Stopped) as e:
             result = {"setting": setting.name, "version": None, "outcome": "error",
                       "exit_code": None, "box": [], "files": [], "command_line": None,
                       "seconds": None, "screenshot": None, "picture": None, "reason": str(e)}
-            say(f"{setting.name}: could not be tried: {e}")
-        if not single:
+            if not ctx.processes.stopping:
+                say(f"{setting.name}: could not be tried: {e}")
+        if not single and not ctx.processes.stopping:
             with ctx.lock:
                 say(f"{setting.name}: {summary(result)}")
         return result
 
     workers = 1 if single else min(len(chosen), os.cpu_count() or 1)
-    with concurrent.futures.ThreadPoolExecutor(workers) as pool:
+    pool = concurrent.futures.ThreadPoolExecutor(workers)
+    try:
         # The templates first, each made once, side by side.
         archs = sorted({ctx.arch(s) for s in chosen})
-        list(pool.map(ctx.template, archs))
-        return list(pool.map(one, chosen))
+        for done in [pool.submit(ctx.template, arch) for arch in archs]:
+            done.result()
+        return [f.result() for f in [pool.submit(one, s) for s in chosen]]
+    except BaseException:
+        ctx.processes.stop()
+        raise
+    finally:
+        pool.shutdown(wait=True)
 
 
 def summary(r):

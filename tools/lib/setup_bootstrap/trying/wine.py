@@ -3,34 +3,112 @@ number Xvfb picks itself, so that screens made at once never collide), a
 template prefix per architecture made once and copied for each setting, and
 one run of a medium's Setup.exe watched through Wine's traces: the
 processes it makes, the boxes it shows, the Windows version it is told.
+
+Every long-lived process goes through Processes, in a session of its own
+(a Ctrl-C on the terminal reaches try-medium alone), so that an
+interruption ends them all in order: X servers with SIGTERM, which removes
+their sockets; every prefix's Wine server with wineserver -k.
 """
 import os
 import re
 import shutil
+import signal
 import subprocess
+import threading
 import time
 
 QUIET = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+class Stopped(Exception):
+    """The run is being ended: no new process starts."""
+
+
+class Processes:
+    """The processes of one run of try-medium, and the prefixes their Wine
+    servers serve."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.live, self.prefixes, self.stopping = set(), [], False
+
+    def start(self, args, **kwargs):
+        with self.lock:
+            if self.stopping:
+                raise Stopped("try-medium is ending")
+            process = subprocess.Popen(args, start_new_session=True, **kwargs)
+            self.live.add(process)
+            return process
+
+    def done(self, process):
+        with self.lock:
+            self.live.discard(process)
+
+    def run(self, args, **kwargs):
+        """Runs args to its end; its exit code."""
+        process = self.start(args, **kwargs)
+        try:
+            return process.wait()
+        finally:
+            self.done(process)
+
+    def prefix(self, path):
+        """path is a prefix whose Wine server must end with the run."""
+        with self.lock:
+            self.prefixes.append(path)
+
+    def stop(self):
+        """Ends every process still running (SIGTERM, then SIGKILL after 5 s)
+        and starts no other."""
+        with self.lock:
+            self.stopping = True
+            live = list(self.live)
+        for process in live:
+            _signal(process, signal.SIGTERM)
+        end = time.monotonic() + 5
+        for process in live:
+            try:
+                process.wait(max(0.1, end - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                _signal(process, signal.SIGKILL)
+                process.wait()
+
+    def end_prefixes(self):
+        """Ends the Wine server of every prefix made (and so every Windows
+        process in it)."""
+        for path in self.prefixes:
+            end_prefix(path)
+
+
+def _signal(process, number):
+    """Sends number to process's session (it and what it started)."""
+    try:
+        os.killpg(process.pid, number)
+    except OSError:
+        pass
+
+
 class Screen:
     """Xvfb with openbox on a display of its own."""
 
-    def __init__(self, work):
+    def __init__(self, work, processes):
+        self.processes, self.xvfb, self.wm, self.number = processes, None, None, None
         read, write = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                      "1024x768x24", "-nolisten", "tcp"], pass_fds=(write,),
-                                     **QUIET)
-        os.close(write)
+        try:
+            self.xvfb = processes.start(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                         "1024x768x24", "-nolisten", "tcp"], pass_fds=(write,),
+                                        **QUIET)
+        finally:
+            os.close(write)
         with os.fdopen(read) as f:
             number = f.readline().strip()
         if not number.isdigit():
-            self.xvfb.kill()
+            self.close()
             raise OSError("Xvfb gave no display")
-        self.display = ":" + number
+        self.number, self.display = number, ":" + number
         ready = os.path.join(work, "openbox-ready")
-        self.wm = subprocess.Popen(["openbox", "--startup", f"touch {ready}"],
-                                   env=dict(os.environ, DISPLAY=self.display), **QUIET)
+        self.wm = processes.start(["openbox", "--startup", f"touch {ready}"],
+                                  env=dict(os.environ, DISPLAY=self.display), **QUIET)
         for _ in range(100):
             if os.path.exists(ready):
                 break
@@ -68,22 +146,48 @@ class Screen:
         subprocess.run(["import", "-window", "root", path], env=self.env(), **QUIET)
 
     def close(self):
+        """Ends openbox and Xvfb; Xvfb ended by SIGTERM removes its socket
+        and lock, and where it could not, they are removed here."""
         for process in (self.wm, self.xvfb):
-            process.kill()
-            process.wait()
+            if process is None:
+                continue
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+            self.processes.done(process)
+        if self.number:
+            for path in (f"/tmp/.X11-unix/X{self.number}", f"/tmp/.X{self.number}-lock"):
+                if _lock_of(self.number) in (None, self.xvfb.pid) and os.path.lexists(path):
+                    try:
+                        os.remove(path)
+                    except OSError:
+                        pass
 
 
-def make_template(path, arch):
+def _lock_of(number):
+    """The process that holds display number's lock file, None when none."""
+    try:
+        with open(f"/tmp/.X{number}-lock") as f:
+            return int(f.read().strip())
+    except (OSError, ValueError):
+        return None
+
+
+def make_template(path, arch, processes):
     """A booted prefix (no Mono or Gecko: nothing here needs them, and their
     installers would ask), with the trace of each attempt to make a process
     turned on: Windows' reason when the setup program cannot start."""
     env = dict(os.environ, WINEPREFIX=path, WINEARCH=arch, WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
-    if subprocess.run(["wineboot", "-i"], env=env, **QUIET).returncode:
+    processes.prefix(path)
+    if processes.run(["wineboot", "-i"], env=env, **QUIET):
         raise OSError(f"wineboot failed for a {arch} prefix in {path}")
-    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude",
-                    "/d", "ntdll.NtCreateUserProcess", "/f"], env=env, **QUIET)
-    subprocess.run(["wineserver", "-w"], env=env, **QUIET)
+    processes.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude",
+                   "/d", "ntdll.NtCreateUserProcess", "/f"], env=env, **QUIET)
+    processes.run(["wineserver", "-w"], env=env, **QUIET)
 
 
 def registry(version, cdrom):
@@ -104,10 +208,11 @@ def registry(version, cdrom):
     return "\r\n".join(lines) + "\r\n"
 
 
-def make_prefix(template, path, version, screen, cdrom=None):
+def make_prefix(template, path, version, screen, processes, cdrom=None):
     """A copy of template set to version, drive D: the folder cdrom.  Its
     Wine server starts here, on screen: the desktop it makes then draws
     there for every later program of the prefix."""
+    processes.prefix(path)
     shutil.copytree(template, path, symlinks=True)
     if cdrom:
         link = os.path.join(path, "dosdevices", "d:")
@@ -118,7 +223,7 @@ def make_prefix(template, path, version, screen, cdrom=None):
     with open(reg, "w", encoding="ascii") as f:
         f.write(registry(version, cdrom))
     env = dict(screen.env(), WINEPREFIX=path, WINEDEBUG="-all")
-    subprocess.run(["wine", "regedit", "/S", "C:\\try-medium.reg"], env=env, **QUIET)
+    processes.run(["wine", "regedit", "/S", "C:\\try-medium.reg"], env=env, **QUIET)
     os.remove(reg)
 
 
@@ -187,20 +292,20 @@ class Trace:
         return None
 
 
-def run_setup(prefix, screen, program, args, trace_path):
+def run_setup(prefix, screen, program, args, trace_path, processes):
     """Starts Setup.exe (program, a Windows path or a file) in prefix on
     screen with Wine's traces of processes, boxes and the version."""
     env = screen.env()
     env.update(WINEPREFIX=prefix, WINEDEBUG="+pid,+process,+msgbox,+relay,+ver")
     trace = open(trace_path, "wb")
     try:
-        return subprocess.Popen(["wine", program] + list(args), env=env,
-                                stdout=subprocess.DEVNULL, stderr=trace)
+        return processes.start(["wine", program] + list(args), env=env,
+                               stdout=subprocess.DEVNULL, stderr=trace)
     finally:
         trace.close()
 
 
-def end_program(prefix, name):
-    subprocess.run(["wine", "taskkill", "/f", "/im", name],
-                   env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"), **QUIET)
+def end_program(prefix, name, processes):
+    processes.run(["wine", "taskkill", "/f", "/im", name],
+                  env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"), **QUIET)
 
