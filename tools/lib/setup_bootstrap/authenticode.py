@@ -85,6 +85,17 @@ def _signed_data(blob):
     return info, wrapper, signed, der.children(blob, signed)
 
 
+def _detached(blob, parts):
+    """The ContentInfo of the SignedData parts without its content: what
+    openssl verifies with the content given apart (Authenticode's is no
+    plain data, so it must be given so; a time stamp's is read out)."""
+    kind = der.children(blob, parts[2])[0]
+    return der.encode(der.SEQUENCE, SIGNED_DATA + der.encode(0xA0, der.encode(
+        der.SEQUENCE, b"".join(der.whole(blob, p) for p in parts[:2]) +
+        der.encode(der.SEQUENCE, der.whole(blob, kind)) +
+        b"".join(der.whole(blob, p) for p in parts[3:]))))
+
+
 def _signer_infos(blob, parts):
     last = parts[-1]
     if last.tag != der.SET:
@@ -122,8 +133,7 @@ def signatures(blob):
     """Every signature of the ContentInfo blob: the primary one first, then
     the nested ones, in order.  ValueError when it is damaged."""
     info, wrapper, signed, parts = _signed_data(blob)
-    version, algorithms, encapsulated = parts[:3]
-    inner = der.children(blob, encapsulated)
+    inner = der.children(blob, parts[2])
     if len(inner) < 2 or inner[1].tag != 0xA0:
         raise ValueError("no signed content")
     indirect = der.read(blob, inner[1].start, inner[1].end)
@@ -135,13 +145,7 @@ def signatures(blob):
     name = DIGESTS.get(der.whole(blob, der.children(blob, algorithm)[0]))
     if name is None:
         raise ValueError("a digest this tool does not know")
-    # openssl verifies a SignedData whose content is given apart: the same
-    # structure without its content.
-    detached_signed = der.encode(der.SEQUENCE, b"".join(
-        der.whole(blob, p) for p in (version, algorithms)) +
-        der.encode(der.SEQUENCE, der.whole(blob, inner[0])) +
-        b"".join(der.whole(blob, p) for p in parts[3:]))
-    detached = der.encode(der.SEQUENCE, SIGNED_DATA + der.encode(0xA0, detached_signed))
+    detached = _detached(blob, parts)
     certificates = _certificates(blob, parts)
     found = []
     infos = _signer_infos(blob, parts)
@@ -212,12 +216,7 @@ def _stamp_intact(work, signature, kind, blob):
             imprint = der.children(tst, der.read(tst, 0))[2]
             algorithm, hashed = der.children(tst, imprint)
             name = DIGESTS.get(der.whole(tst, der.children(tst, algorithm)[0]))
-            # openssl checks the token's signature over TSTInfo given apart.
-            detached = der.encode(der.SEQUENCE, SIGNED_DATA + der.encode(0xA0, der.encode(
-                der.SEQUENCE, b"".join(der.whole(blob, p) for p in parts[:2]) +
-                der.encode(der.SEQUENCE, der.whole(blob, inner[0])) +
-                b"".join(der.whole(blob, p) for p in parts[3:]))))
-            ok, said = _openssl_verifies(work, "stamp", detached, tst)
+            ok, said = _openssl_verifies(work, "stamp", _detached(blob, parts), tst)
             expected = der.content(tst, hashed)
         else:
             # A countersignature: a SignerInfo over the signature's value,
@@ -332,13 +331,13 @@ def trust(signature, work):
     return Trust("other-root", signer, root)
 
 
-def nested(outer, inner):
-    """The ContentInfo outer with the ContentInfo inner nested into its
-    signer's unsigned attributes."""
+def with_unsigned(outer, kind, value):
+    """The ContentInfo outer with one more unsigned attribute of its
+    signer: of type kind (an OID item), holding the item value."""
     info, wrapper, signed, parts = _signed_data(outer)
     infos = _signer_infos(outer, parts)
     fields = der.children(outer, infos[0])
-    attribute = der.encode(der.SEQUENCE, NESTED + der.encode(der.SET, inner))
+    attribute = der.encode(der.SEQUENCE, kind + der.encode(der.SET, value))
     unsigned = next((f for f in fields if f.tag == 0xA1), None)
     if unsigned is None:
         new_info = der.encode(der.SEQUENCE, der.content(outer, infos[0]) +
@@ -350,6 +349,12 @@ def nested(outer, inner):
     new_signed = der.encode(der.SEQUENCE, outer[signed.start:parts[-1].at] +
                             der.encode(der.SET, new_info))
     return der.encode(der.SEQUENCE, outer[info.start:wrapper.at] + der.encode(0xA0, new_signed))
+
+
+def nested(outer, inner):
+    """The ContentInfo outer with the ContentInfo inner nested into it, as
+    signtool's /as nests a second signature."""
+    return with_unsigned(outer, NESTED, inner)
 
 
 def with_table(data, blob):

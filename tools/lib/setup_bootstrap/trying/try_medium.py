@@ -338,6 +338,10 @@ def main(argv=None):
             die(str(e))
     processes = wine.Processes()
     work = tempfile.mkdtemp(prefix="try-medium.")
+    # Wine keeps its servers' sockets under TMPDIR, and leaves them: there
+    # they go with the work folder.
+    os.mkdir(os.path.join(work, "tmp"))
+    os.environ["TMPDIR"] = os.path.join(work, "tmp")
     mounted = False
     try:
         place.catch_signals()
