@@ -6,7 +6,7 @@
  * 95 and NT fill the import address table before they protect it); the
  * process-wide buffers in .bss, which takes no room in the file; then the
  * resources and the base relocations, each in the section where the
- * loaders and the shell look for them.  Each section fills whole 512-byte
+ * loaders and the shell look for them, the resources last.  Each section fills whole 512-byte
  * blocks of the file, so fewer, fuller sections make a smaller file; this
  * program has no initialised writable data, no C++ constructors and no
  * thread-local storage, so it needs none of their sections.
@@ -49,14 +49,17 @@ SECTIONS
     *(.bss)
     *(COMMON)
   }
+  .reloc BLOCK(__section_alignment__) :
+  {
+    *(.reloc)
+  }
+  /* The resources last: make-medium lays them out anew for a publisher's
+     product (its icon and version information), and only the last section
+     can grow without moving another. */
   .rsrc BLOCK(__section_alignment__) :
   {
     KEEP (*(.rsrc))
     KEEP (*(.rsrc$*))
-  }
-  .reloc BLOCK(__section_alignment__) :
-  {
-    *(.reloc)
   }
   /DISCARD/ :
   {

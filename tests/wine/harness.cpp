@@ -78,6 +78,25 @@ void CountPixels(const RECT &rc, long *dark, long *light)
         }
 }
 
+RECT DarkBounds(const RECT &rc)
+{
+    Capture cap = CaptureScreen(rc);
+    RECT found = { rc.right, rc.bottom, rc.left - 1, rc.top - 1 };
+    for (LONG y = 0; y < cap.info.biHeight; y++)
+        for (LONG x = 0; x < cap.info.biWidth; x++) {
+            const BYTE *p = &cap.bits[(size_t)y * cap.rowBytes + (size_t)x * 3];
+            if (p[0] + p[1] + p[2] >= 3 * 64)
+                continue;
+            /* The capture is bottom-up: its first row is the rectangle's last. */
+            LONG sx = rc.left + x, sy = rc.top + (cap.info.biHeight - 1 - y);
+            found.left = std::min(found.left, sx);
+            found.right = std::max(found.right, sx);
+            found.top = std::min(found.top, sy);
+            found.bottom = std::max(found.bottom, sy);
+        }
+    return found;
+}
+
 void Expect(bool ok, const char *what, const char *file, int line, const std::string &detail)
 {
     if (ok) {

@@ -76,6 +76,9 @@ void RemoveInstalled(void);
    quarters. */
 void SaveScreen(const std::string &path);
 void CountPixels(const RECT &rc, long *dark, long *light);
+/* The smallest rectangle (screen coordinates) holding every dark pixel of
+   rc on the screen; empty (left > right) where there is none. */
+RECT DarkBounds(const RECT &rc);
 
 /* The stand-in setup program's report (sample/standin): the file it is
    told to write through STANDIN_REPORT, and its key=value lines, empty

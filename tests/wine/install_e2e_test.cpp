@@ -412,6 +412,7 @@ int main(int argc, char **argv)
     CompleteMedium("complete");
     CompleteMedium("signed");
     CompleteMedium("signed-sha256");
+    CompleteMedium("branded");
     SignedAsThePlatformChecksIt();
     PlantedVersionDll();
     PlantedSystemDlls();

@@ -135,6 +135,89 @@ static void CheckRecord(HMODULE module)
         EXPECT_EQ_STR(std::string(record, 4), "REC1");
 }
 
+/* The branded medium's Setup.exe (tests/wine/test-media), read as Windows
+   reads a program's version information, icon and report: through
+   VERSION.DLL and the resource functions. */
+static const struct {
+    const char *key, *value;
+} brandStrings[] = {
+    { "CompanyName", "Example Ltd" },
+    { "FileDescription", "Example Writer" },
+    { "FileVersion", "2.1.0.17" },
+    { "InternalName", "Setup" },
+    { "LegalCopyright", "Copyright (C) 2023 Example Ltd" },
+    { "OriginalFilename", "Setup.exe" },
+    { "ProductName", "Example Writer" },
+    { "ProductVersion", "2.1.0.17" },
+};
+
+static void CheckBranded(void)
+{
+    std::string path = harness::Medium("branded", "Setup.exe");
+    DWORD handle = 0, size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    std::vector<char> info(size ? size : 1);
+    EXPECT_TRUE(size > 0 && GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO *fixed = NULL;
+    UINT length = 0;
+    EXPECT_TRUE(VerQueryValueA(info.data(), "\\", (void **)&fixed, &length));
+    if (fixed) {
+        EXPECT_EQ_INT(fixed->dwSignature, 0xFEEF04BD);
+        EXPECT_EQ_INT(fixed->dwFileVersionMS, 0x00020001);
+        EXPECT_EQ_INT(fixed->dwFileVersionLS, 0x00000011);
+        EXPECT_EQ_INT(fixed->dwProductVersionMS, 0x00020001);
+        EXPECT_EQ_INT(fixed->dwProductVersionLS, 0x00000011);
+        EXPECT_EQ_INT(fixed->dwFileType, VFT_APP);
+    }
+    WORD *translation = NULL;
+    EXPECT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", (void **)&translation,
+                               &length));
+    if (translation && length >= 4) {
+        EXPECT_EQ_INT(translation[0], 0x0409);
+        EXPECT_EQ_INT(translation[1], 1200);
+    }
+    for (const auto &s : brandStrings) {
+        char *value = NULL;
+        std::string key = std::string("\\StringFileInfo\\040904B0\\") + s.key;
+        EXPECT_TRUE(VerQueryValueA(info.data(), key.c_str(), (void **)&value, &length));
+        EXPECT_EQ_STR(value ? value : "", s.value);
+    }
+
+    HMODULE module = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_TRUE(module != NULL);
+    if (!module)
+        return;
+    /* The publisher's icon: four images, each where its group entry says. */
+    DWORD groupSize = 0;
+    const WORD *group = (const WORD *)Resource(module, RT_GROUP_ICON, MAKEINTRESOURCEA(1),
+                                               &groupSize);
+    EXPECT_TRUE(group != NULL);
+    if (group) {
+        EXPECT_EQ_INT(group[2], 4);
+        const GroupEntry *entry = (const GroupEntry *)(group + 3);
+        for (int i = 0; i < group[2] && i < 4; i++) {
+            DWORD imageSize = 0;
+            EXPECT_TRUE(Resource(module, RT_ICON, MAKEINTRESOURCEA(entry[i].id), &imageSize));
+            EXPECT_EQ_INT(imageSize, entry[i].bytes);
+        }
+    }
+    char text[600];
+    LoadStringA(module, 2049, text, sizeof text);
+    EXPECT_EQ_STR(text, "File: %s, Line#: %d\nAssert( %s );\nPlease note this information and "
+                        "contact Example Ltd (support@example.com, 100%% of the time).\n\nDo you "
+                        "want to continue?");
+    /* The rest as built: the messages, the dialog, the record. */
+    for (const auto &e : expectedStrings) {
+        if (e.id == IDS_ASSERT_FORMAT)
+            continue;
+        text[0] = '\0';
+        LoadStringA(module, e.id, text, sizeof text);
+        EXPECT_EQ_STR(text, e.text);
+    }
+    CheckDialog(module);
+    CheckRecord(module);
+    FreeLibrary(module);
+}
+
 int main(void)
 {
     harness::ExpectPlatform();
@@ -146,6 +229,11 @@ int main(void)
         CheckDialog(module);
         CheckIcon(module);
         CheckRecord(module);
+        /* The build carries no version information of its own. */
+        DWORD handle = 0;
+        EXPECT_EQ_INT(GetFileVersionInfoSizeA(harness::Medium("complete", "Setup.exe").c_str(),
+                                              &handle), 0);
     }
+    CheckBranded();
     return harness::Finish();
 }

@@ -28,6 +28,7 @@ DATA = der.oid("1.2.840.113549.1.7.1")
 NESTED = der.oid("1.3.6.1.4.1.311.2.4.1")
 RFC3161 = der.oid("1.3.6.1.4.1.311.3.3.1")
 COUNTER = der.oid("1.2.840.113549.1.9.6")
+OPUS = der.oid("1.3.6.1.4.1.311.2.1.12")  # SpcSpOpusInfo: the program's name and URL
 DIGESTS = {der.oid(o): name for o, name in (
     ("1.2.840.113549.2.5", "md5"), ("1.3.14.3.2.26", "sha1"), ("2.16.840.1.101.3.4.2.1", "sha256"),
     ("2.16.840.1.101.3.4.2.2", "sha384"), ("2.16.840.1.101.3.4.2.3", "sha512"))}
@@ -173,6 +174,32 @@ def signatures(blob):
     for n in nested:
         found += signatures(n)
     return found
+
+
+def description(blob):
+    """(program name, more-information URL) the primary signature gives
+    (its SpcSpOpusInfo): what the elevation prompt names the program by;
+    None for either that it does not give."""
+    try:
+        _, _, _, parts = _signed_data(blob)
+        fields = der.children(blob, _signer_infos(blob, parts)[0])
+        signed = next((f for f in fields if f.tag == 0xA0), None)
+        for kind, values in (_attributes(blob, signed) if signed else []):
+            if kind != OPUS or not values:
+                continue
+            name = url = None
+            for part in der.children(blob, values[0]):
+                inner = der.read(blob, part.start, part.end)
+                text = der.content(blob, inner)
+                if part.tag == 0xA0:  # SpcString: [0] BMPString or [1] IA5String
+                    name = text.decode("utf-16-be" if inner.tag == 0x80 else "ascii",
+                                       "replace")
+                elif part.tag == 0xA1 and inner.tag == 0x80:  # SpcLink: [0] its URL
+                    url = text.decode("ascii", "replace")
+            return name, url
+    except (ValueError, IndexError):
+        pass
+    return None, None
 
 
 def _pem(certificates):

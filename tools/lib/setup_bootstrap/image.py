@@ -29,6 +29,20 @@ JOLIET_LABEL = 16
 AUTORUN = b"[autorun]\r\nopen=Setup.exe\r\nicon=Setup.exe\r\n"
 
 
+def autorun(label=None):
+    """AUTORUN.INF: Setup.exe started and its icon the disc's; with label,
+    the disc's name in Explorer too.  ANSI where the label is ASCII (every
+    Windows reads it), else UTF-16 with its byte-order mark (XP and later
+    read it; older Windows show no label)."""
+    if label is None:
+        return AUTORUN
+    text = AUTORUN.decode("ascii") + f"label={label}\r\n"
+    try:
+        return text.encode("ascii")
+    except UnicodeEncodeError:
+        return b"\xff\xfe" + text.encode("utf-16-le")
+
+
 def iso_name(name):
     """The ISO 9660 name of a medium's file: capitals, any character that
     is no d-character as "_", and the version ";1"."""

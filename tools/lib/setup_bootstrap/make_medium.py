@@ -11,10 +11,11 @@ import re
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 
-from . import (Refused, __version__, byte_for_byte, checkout, image, lz, pe, place, record,
-               signing, speaker)
+from . import (Refused, __version__, branding, byte_for_byte, checkout, image, lz, pe, place,
+               record, signing, speaker)
 from .programs import need_tool
 
 ME = "make-medium"
@@ -50,6 +51,10 @@ class _Version(argparse.Action):
         sys.exit(version(speaker(ME)[0]))
 
 
+def _paragraph(text):
+    return textwrap.fill(text, 78)
+
+
 def parser():
     p = argparse.ArgumentParser(
         prog=ME, usage="%(prog)s [OPTIONS] SETUP_PROGRAM SETUP_INF OUT_DIR",
@@ -68,7 +73,29 @@ def parser():
         "only); Windows shows its first 16 (all that Joliet holds)"))
     disc.add_argument("--no-autorun", action="store_true",
                       help="no AUTORUN.INF in the image (with --iso only)")
-    sign = p.add_argument_group("signing", (
+    product = p.add_argument_group("your product on Setup.exe", _paragraph(
+        "Each optional; without them Setup.exe is the bootstrap as it was built.  @FILE "
+        "holds them for a product's every medium."))
+    product.add_argument("--product", metavar="NAME", help=(
+        "the product's name: ProductName and FileDescription of the version information, "
+        "the program name the elevation prompt shows from the signature, and the disc's "
+        "label in AUTORUN.INF"))
+    product.add_argument("--company", metavar="NAME", help=(
+        "CompanyName, and LegalCopyright \"Copyright (C) YEAR NAME\" (YEAR the image's time: "
+        "SOURCE_DATE_EPOCH or now) unless --copyright is given"))
+    product.add_argument("--copyright", metavar="TEXT", help="LegalCopyright as it is given")
+    product.add_argument("--product-version", metavar="A[.B[.C[.D]]]", help=(
+        "FileVersion and ProductVersion, each part 0 to 65535 (--version is make-medium's "
+        "own)"))
+    product.add_argument("--icon", metavar="FILE", help=(
+        "a Windows icon file (.ico): its every image (BMP or PNG, 16 to 256 pixels) becomes "
+        "Setup.exe's icon"))
+    product.add_argument("--url", metavar="URL", help=(
+        "the signature's more-information URL (with --sign or --pkcs11-module)"))
+    product.add_argument("--support", metavar="TEXT", help=(
+        "whom the assertion report asks the user to contact: \"Please note this information "
+        "and contact TEXT.\""))
+    sign = p.add_argument_group("signing", _paragraph(
         "One of three ways (see docs/publishing.md).  With a key (--sign, --pkcs11-module) "
         "Setup.exe gets a SHA-1 signature, which every Windows that checks one can check, with "
         "a nested SHA-256 one for today's Windows.  Every signature and time stamp must be "
@@ -394,6 +421,7 @@ def _make(o, contents, bootstrap_data, secret, work, image_work, placement):
     said = []
     if signing.signs(o):
         said += signing.sign_medium(o, setup, secret, work)
+    said += warnings(o, contents[0])
     made_image = None
     if o.iso:
         made_image = os.path.join(image_work, "image.iso")
@@ -418,7 +446,7 @@ def _image(o, medium, path):
     """The disc image at path, beside its place; returns what to say of it."""
     files = [(name, read(os.path.join(medium, name), "the medium's file")) for name in MEDIUM]
     if not o.no_autorun:
-        files.append(("AUTORUN.INF", image.AUTORUN))
+        files.append(("AUTORUN.INF", image.autorun(o.product)))
     try:
         image.write(path, files, o.label, o.image_time)
     except (OSError, pycdlib_error()) as e:
@@ -427,6 +455,27 @@ def _image(o, medium, path):
     names = ", ".join(name for name, _ in files)
     size = os.path.getsize(path)
     return ("out", f"{o.iso}: disc image {o.label} ({size} bytes): {names}")
+
+
+def warnings(o, program):
+    """What a careful publisher would want to hear of the medium: a signed
+    Setup.exe that starts an unsigned setup program, and a setup program
+    whose version information names another product or company."""
+    said = []
+    if signing.signs(o) and not pe.certificate_table(program)[1]:
+        said.append(("err", f"warning: Setup.exe is signed and the setup program "
+                            f"'{o.program}' is not: Setup.exe starts it elevated from the "
+                            f"Windows directory, where anti-virus products and attack-surface "
+                            f"rules stop unsigned programs: sign it too"))
+    strings = branding.version_strings(program)
+    for option, key, given in (("--product", "ProductName", o.product),
+                               ("--company", "CompanyName", o.company)):
+        theirs = strings.get(key, "").strip()
+        if given is not None and theirs and theirs != given:
+            said.append(("err", f"warning: the setup program '{o.program}' names its "
+                                f"{key} '{theirs}', and {option} '{given}': give the same "
+                                f"name to both"))
+    return said
 
 
 def pycdlib_error():
@@ -460,6 +509,18 @@ def run(argv, say, die):
     check_program(o.program, contents[0], o.wide, die)
     check_inf(o.inf, contents[1], die)
     check_outputs(o, die)
+    o.image_time = None
+    if o.iso or (o.company is not None and o.copyright is None):
+        o.image_time = image_time(die)
+    try:
+        o.brand = branding.checked(branding.Brand(
+            o.product, o.company, o.copyright, o.product_version, o.icon, o.url, o.support,
+            time.gmtime(o.image_time).tm_year if o.image_time is not None else None))
+    except Refused as e:
+        die(str(e))
+    if o.url and not (o.sign or o.pkcs11_module):
+        die("--url is the signature's: give --sign PKCS12_FILE or --pkcs11-module LIB too (a "
+            "--sign-command names it itself: signtool /du URL)")
     try:
         secret = signing.secret(o)
     except (Refused, OSError) as e:
@@ -467,12 +528,9 @@ def run(argv, say, die):
     if record.pefile is None:
         die("Python's pefile is missing: install it (pip install pefile; Debian: apt-get "
             "install python3-pefile)")
-    o.image_time = None
-    if o.iso:
-        if image.pycdlib is None:
-            die("Python's pycdlib is missing: install it (pip install pycdlib; Debian: apt-get "
-                "install python3-pycdlib)")
-        o.image_time = image_time(die)
+    if o.iso and image.pycdlib is None:
+        die("Python's pycdlib is missing: install it (pip install pycdlib; Debian: apt-get "
+            "install python3-pycdlib)")
     try:
         if signing.signs(o):
             need_tool("osslsigncode")
@@ -482,6 +540,7 @@ def run(argv, say, die):
         bootstrap_data = read(bootstrap, "the bootstrap")
         try:
             record.written(bootstrap_data, [b"", b""], bootstrap)
+            bootstrap_data = branding.applied(bootstrap_data, o.brand, bootstrap)
         except Refused as e:
             raise Refused(f"the bootstrap {e}")
         place.catch_signals()

@@ -205,10 +205,21 @@ def _signing_failed(o, digest, output):
     return f"signing ({digest}) failed: {last_lines(output)}"
 
 
+def _description(o):
+    """The program's name and URL in the signature, which the elevation
+    prompt shows.  osslsigncode writes the name as ASCII: a name beyond it
+    is left out, and Windows then shows the version information's
+    FileDescription, the same name in Unicode."""
+    name = o.product or "Setup"
+    words = ["-n", name] if name.isascii() else []
+    return words + (["-i", o.url] if o.url else [])
+
+
 def _sign_one(osslsigncode, o, key_secret, digest, unsigned, signed, work):
     with Secret(key_secret) as secret_:
         status, output = run([osslsigncode, "sign"] + _key_options(o, secret_.path) +
-                             ["-h", digest, "-n", "Setup", "-in", unsigned, "-out", signed],
+                             ["-h", digest] + _description(o) +
+                             ["-in", unsigned, "-out", signed],
                              pass_fds=secret_.fds)
     if status or not os.path.isfile(signed):
         raise Refused(_signing_failed(o, digest, output))

@@ -47,7 +47,27 @@ def thumbnail(picture, thumb):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def page(results, record_lines, medium):
+def product_panel(shown):
+    """The product as Windows shows it: the icon, the version information,
+    the elevation prompt, the setup program's signature."""
+    if shown is None:
+        return ""
+    icon = ('<img src="icon.png" width="64" height="64" alt="the icon">' if shown["icon"]
+            else "<p>(no icon)</p>")
+    rows = [("Product", shown["product"]), ("Company", shown["company"]),
+            ("Version", shown["version"]), ("Copyright", shown["copyright"]),
+            ("The elevation prompt", f"Program name: {shown['prompt_program']}\n" +
+             ("Publisher: Unknown" if shown["prompt_publisher"] == "Unknown publisher" else
+              f"Verified publisher: {shown['prompt_publisher']}")),
+            ("Your setup program", None if shown["setup_program_signed"] is None else
+             "signed" if shown["setup_program_signed"] else "not signed")]
+    items = "".join(f"<dt>{html.escape(k)}</dt><dd>{html.escape(v or '(none)')}</dd>"
+                    .replace("\n", "<br>") for k, v in rows)
+    return (f'<h2>The product, as Windows shows it</h2>\n<div class="product">{icon}'
+            f'<dl>{items}</dl></div>\n')
+
+
+def page(results, record_lines, medium, shown=None):
     rows = []
     for r in results:
         picture = r["screenshot"]
@@ -70,13 +90,16 @@ def page(results, record_lines, medium):
 body {{ font-family: sans-serif; margin: 2em; }}
 table {{ border-collapse: collapse; }}
 td, th {{ border: 1px solid #999; padding: 0.3em 0.6em; vertical-align: top; }}
+.product {{ display: flex; gap: 1.5em; align-items: flex-start; }}
+dt {{ font-weight: bold; }}
+dd {{ margin: 0 0 0.4em 0; }}
 </style>
 </head>
 <body>
 <h1>try-medium: {html.escape(medium)}</h1>
 <p>These are Wine's versions of Windows, not real Windows: what Wine does at each setting,
 and what each Windows would refuse to start, read from the programs' headers.</p>
-<h2>The record of the medium's files</h2>
+{product_panel(shown)}<h2>The record of the medium's files</h2>
 <ul>{record}</ul>
 <table>
 <tr><th>setting</th><th>version</th><th>outcome</th><th>seconds to the setup program's window</th>
@@ -101,23 +124,28 @@ def readable(value):
     return value
 
 
-def write(folder, results, record_lines, medium):
+def write(folder, results, record_lines, medium, shown=None):
     """Writes the report into folder: made beside it, then put in its
     place, the earlier report removed."""
     check(folder)
-    shown, record_lines, medium = readable(results), readable(record_lines), readable(medium)
+    listed, record_lines, medium = readable(results), readable(record_lines), readable(medium)
+    program = readable(dict(shown, icon="icon.png" if shown["icon"] else None)) if shown \
+        else None
     parent = os.path.dirname(os.path.abspath(folder))
     made = tempfile.mkdtemp(prefix=".try-medium-report.", dir=parent)
     try:
+        if shown and shown["icon"]:
+            shutil.copyfile(shown["icon"], os.path.join(made, "icon.png"))
         for r in results:
             if r.get("picture"):
                 shutil.copyfile(r["picture"], os.path.join(made, r["screenshot"]))
                 thumbnail(r["picture"], os.path.join(made, "thumb-" + r["screenshot"]))
         with open(os.path.join(made, "results.json"), "w", encoding="utf-8") as f:
-            json.dump({"medium": medium, "results": [{k: r[k] for k in KEYS} for r in shown]},
+            json.dump({"medium": medium, "program": program,
+                       "results": [{k: r[k] for k in KEYS} for r in listed]},
                       f, indent=2, ensure_ascii=False)
         with open(os.path.join(made, "index.html"), "w", encoding="utf-8") as f:
-            f.write(page(shown, record_lines, medium))
+            f.write(page(listed, record_lines, medium, program))
         open(os.path.join(made, MARK), "w").close()
         old = None
         if os.path.lexists(folder):

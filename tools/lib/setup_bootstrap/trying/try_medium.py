@@ -15,7 +15,7 @@ import threading
 import time
 
 from .. import Refused, byte_for_byte, checkout, image, lz, medium_record, pe, place, speaker
-from . import report, settings, wine
+from . import product, report, settings, wine
 
 ME = "try-medium"
 DESCRIPTION = """\
@@ -372,6 +372,9 @@ def main(argv=None):
         if os.path.isfile(os.path.join(medium_folder, "Riredud.e#e")):
             with open(os.path.join(medium_folder, "Riredud.e#e"), "rb") as f:
                 program = lz.as_installed(f.read())
+        shown = product.panel(setup_data, program, work)
+        for line in product.lines(shown):
+            say(line)
         how, why = thirty_two_bit()
         if how is None and pe.machine(setup_data) == pe.I386:
             die(f"'{os.path.join(medium_folder, 'Setup.exe')}' is a 32-bit program, and this "
@@ -386,7 +389,7 @@ def main(argv=None):
             for r in results:
                 r["screenshot"] = f"{r['setting']}.png" if r.get("picture") and \
                     os.path.isfile(r["picture"]) else None
-            report.write(o.report, results, lines, o.medium)
+            report.write(o.report, results, lines, o.medium, shown)
             say(f"the report: {os.path.join(o.report, 'index.html')}")
         codes = [code_of(r, record_status) for r in results]
         if len(o.windows) > 1:
