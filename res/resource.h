@@ -11,6 +11,10 @@
 /* The record of the medium's files (RT_RCDATA), written by make-medium:
    RECORD_CB bytes, all zero in a build (see src/install/record.h). */
 #define IDR_MEDIUM_RECORD 1
+/* The publisher's choices for the medium (RT_RCDATA), written by
+   make-medium beside the record: SETTINGS_CB bytes, all zero in a build
+   (see src/install/record.h). */
+#define IDR_MEDIUM_SETTINGS 2
 
 /* Splash window: English as it always was (100), and for the other
    languages (102) a template in the shell's dialog font whose text comes

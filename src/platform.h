@@ -81,6 +81,16 @@ HWND WINAPI SysCreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, H
 BOOL WINAPI SysSetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
 BOOL WINAPI SysSetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
 
+/*
+ * The flags of the process's window station (UOI_FLAGS: WSF_VISIBLE where
+ * its display surfaces can be seen, which a service's and a deployment's
+ * in session 0 cannot), through GetProcessWindowStation and
+ * GetUserObjectInformationW, looked up at run time (Windows 95 lacks
+ * them): FALSE where they are missing or fail.  src/win32/sysdll.cpp on
+ * Windows, the fake in the unit tests.
+ */
+BOOL WINAPI SysWindowStationFlags(DWORD *pdwFlags);
+
 #include <stdarg.h>
 #include <stddef.h>
 #include <string.h>

@@ -29,4 +29,10 @@ void FormatErrorMessage(LPSTR szText, UINT idMessage, LPCSTR szWinDir);
    *pfWait tells whether the bootstrap is to wait for the setup program. */
 BOOL BuildSetupCommandLine(LPSTR cmdLine, LPCSTR szWinDir, LPCSTR szSrcDir, BOOL *pfWait);
 
+/* The exit code of a run that started the setup program: 1, as always;
+   with the publisher's SETTING_SETUP_EXIT_CODE and the wait option, the
+   setup program's own, dwSetupExitCode, where fEnded tells it is known
+   (a failed wait is no success). */
+DWORD ChooseExitCode(DWORD dwSettings, BOOL fWait, BOOL fEnded, DWORD dwSetupExitCode);
+
 #endif

@@ -222,7 +222,7 @@ int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit)
     return fWait ? 1 : 0;
 }
 
-DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
+DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted, BOOL *pfEnded)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
@@ -230,6 +230,7 @@ DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
     HANDLE hStub;
 
     *pfStarted = FALSE;
+    *pfEnded = FALSE;
     if (!CHECK(163, cmdLine))
         return 0;
 
@@ -254,7 +255,7 @@ DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted)
     if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_FAILED)
         CHECK_FAILED(193, "WaitForSingleObject() failed!!");
     else
-        GetExitCodeProcess(process.hProcess, &exitCode);
+        *pfEnded = GetExitCodeProcess(process.hProcess, &exitCode) != 0;
 
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

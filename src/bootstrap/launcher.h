@@ -31,9 +31,10 @@ int AppendPassedArgs(LPSTR outCmdLine, size_t cchRoom, BOOL *pfAllFit);
 
 /* Starts the setup program and waits for it to end; returns its exit
    code, or 0 when it could not be started or waited for.  *pfStarted tells
-   whether it was started.  Once the setup program is started (its window
-   is up), the setup mutex is released, before the wait. */
-DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted);
+   whether it was started, *pfEnded whether it was seen to end and its exit
+   code is known.  Once the setup program is started (its window is up),
+   the setup mutex is released, before the wait. */
+DWORD RunAndWait(LPSTR cmdLine, BOOL *pfStarted, BOOL *pfEnded);
 
 /*
  * One bootstrap at a time checks for the setup program, installs and

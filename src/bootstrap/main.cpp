@@ -187,6 +187,14 @@ static void ReportFailure(UINT idMessage, LPCSTR szWinDir)
 {
     char szText[ERROR_TEXT_CCH];
 
+    /* Where nobody can see a box (a service, a deployment in session 0),
+       the text goes where the assertion reports go, and the run ends at
+       once instead of waiting for ever on a box nobody can answer. */
+    if (!BoxesCanBeSeen()) {
+        FormatErrorMessage(szText, idMessage, szWinDir);
+        OutputDebugStringA(szText);
+        return;
+    }
     if (ShowTranslatedError(idMessage, szWinDir))
         return;
     FormatErrorMessage(szText, idMessage, szWinDir);
@@ -210,14 +218,25 @@ BOOL BuildSetupCommandLine(LPSTR cmdLine, LPCSTR szWinDir, LPCSTR szSrcDir, BOOL
     return fAllFit;
 }
 
+DWORD ChooseExitCode(DWORD dwSettings, BOOL fWait, BOOL fEnded, DWORD dwSetupExitCode)
+{
+    if ((dwSettings & SETTING_SETUP_EXIT_CODE) != 0 && fWait && fEnded)
+        return dwSetupExitCode;
+    return 1;
+}
+
 /* Starts the setup program, and waits for it with fWait; FALSE when
-   Windows could not start it (WinExec answers 31 or less then). */
-static BOOL StartSetupProgram(LPSTR cmdLine, BOOL fWait, int nCmdShow)
+   Windows could not start it (WinExec answers 31 or less then).  After a
+   wait, *pfEnded tells whether its exit code, *pdwExitCode, is known. */
+static BOOL StartSetupProgram(LPSTR cmdLine, BOOL fWait, int nCmdShow, DWORD *pdwExitCode,
+                              BOOL *pfEnded)
 {
     BOOL fStarted;
 
+    *pfEnded = FALSE;
+    *pdwExitCode = 0;
     if (fWait)
-        RunAndWait(cmdLine, &fStarted);
+        *pdwExitCode = RunAndWait(cmdLine, &fStarted, pfEnded);
     else
         fStarted = WinExec(cmdLine, (UINT)nCmdShow) > 31;
     return fStarted;
@@ -231,7 +250,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     MediumRecord record;
     InstallResult result;
     UINT idMessage = 0;
-    BOOL fWait = FALSE, fRecord;
+    BOOL fWait = FALSE, fRecord, fEnded = FALSE;
+    DWORD dwSetupExitCode = 0, dwExitCode = 1;
     HWND hSetup;
 
     (void)hPrevInstance;
@@ -269,14 +289,19 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
     /* A setup program Windows cannot start (a damaged medium) is no
        success: nothing of it is left behind. */
-    if (idMessage == 0 && !StartSetupProgram(cmdLine, fWait, nCmdShow)) {
-        RemoveInstalledFiles(szWinDir);
-        idMessage = IDS_START_ERROR;
+    if (idMessage == 0) {
+        if (StartSetupProgram(cmdLine, fWait, nCmdShow, &dwSetupExitCode, &fEnded)) {
+            dwExitCode = ChooseExitCode(LoadMediumSettings(hInstance), fWait, fEnded,
+                                        dwSetupExitCode);
+        } else {
+            RemoveInstalledFiles(szWinDir);
+            idMessage = IDS_START_ERROR;
+        }
     }
     /* Held while a box is up: the next bootstrap then meets the medium
        the user was told of. */
     if (idMessage != 0)
         ReportFailure(idMessage, szWinDir);
     ReleaseSetupMutex();
-    return 1;
+    return (int)dwExitCode;
 }

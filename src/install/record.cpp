@@ -38,6 +38,26 @@ UINT LoadMediumRecord(HINSTANCE hInstance, MediumRecord *pRecord)
     return data != NULL ? ReadMediumRecord(data, cb, pRecord) : RECORD_NONE;
 }
 
+DWORD ReadMediumSettings(const BYTE *data, DWORD cb)
+{
+    DWORD signature, dwFlags;
+
+    if (data == NULL || cb != SETTINGS_CB)
+        return 0;
+    memcpy(&signature, data, 4);
+    memcpy(&dwFlags, data + 4, 4);
+    return signature == SETTINGS_SIGNATURE ? dwFlags : 0;
+}
+
+DWORD LoadMediumSettings(HINSTANCE hInstance)
+{
+    DWORD cb = 0;
+    const BYTE *data = SysResourceData(hInstance, RT_RCDATA_ID, IDR_MEDIUM_SETTINGS,
+                                       RESOURCE_FIRST_LANGUAGE, &cb);
+
+    return ReadMediumSettings(data, cb);
+}
+
 InstallResult CheckInstalledFile(LPCSTR szPath, const RecordEntry *pEntry, BOOL fShaExtensions)
 {
     /* Others may read it meanwhile, nobody may write it. */

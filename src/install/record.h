@@ -43,6 +43,23 @@ typedef struct MediumRecord {
 #define RECORD_PRESENT 1 /* *pRecord filled */
 #define RECORD_BROKEN 2  /* neither: not what make-medium writes */
 
+/*
+ * Beside the record, in IDR_MEDIUM_SETTINGS, the publisher's choices for the
+ * medium, covered by the signature alike: SETTINGS_CB bytes, all zero in a
+ * build (today's behaviour); make-medium writes "SET1" and the flags.
+ */
+#define SETTINGS_SIGNATURE 0x31544553 /* "SET1" */
+#define SETTINGS_CB 8
+/* With -wait, end with the setup program's exit code (not 1). */
+#define SETTING_SETUP_EXIT_CODE 0x00000001
+
+/* The flags of the cb bytes of data: 0 for anything but what make-medium
+   writes (an empty resource, another size or signature). */
+DWORD ReadMediumSettings(const BYTE *data, DWORD cb);
+
+/* The publisher's choices the program hInstance carries. */
+DWORD LoadMediumSettings(HINSTANCE hInstance);
+
 /* What the cb bytes of data hold; *pRecord receives them. */
 UINT ReadMediumRecord(const BYTE *data, DWORD cb, MediumRecord *pRecord);
 

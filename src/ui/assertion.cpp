@@ -4,6 +4,7 @@
 #include "ui/assertion.h"
 #include "resource.h"
 #include "text.h"
+#include "ui/messages.h"
 
 /* Used when the string table has no report texts. */
 static const char szFallbackFormat[] =
@@ -71,6 +72,10 @@ void AssertFailed(LPCSTR expression, LPCSTR file, int line)
     OutputDebugStringA(report);
     DebugTrace(report);
 
+    /* Where nobody can see a box, nobody can answer Yes: the run ends as
+       No ends it, the report already in the debugger output. */
+    if (!BoxesCanBeSeen())
+        ExitProcess(1);
     /* No owner: the box stands on its own, even over the splash window. */
     if (MessageBoxA(NULL, report, caption, ASSERT_BOX_STYLE) == IDNO)
         ExitProcess(1);

@@ -26,6 +26,13 @@ LPSTR LoadMessage(UINT id)
     return szMessage;
 }
 
+BOOL BoxesCanBeSeen(void)
+{
+    DWORD dwFlags = 0;
+
+    return !SysWindowStationFlags(&dwFlags) || (dwFlags & WSF_VISIBLE) != 0;
+}
+
 void ShowSetupError(LPCSTR text)
 {
     LPCSTR caption = LoadMessage(IDS_SETUP_ERROR);

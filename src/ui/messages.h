@@ -25,4 +25,11 @@ void ShowSetupError(LPCSTR text);
    FALSE, with no box shown, where it is to be shown in English. */
 BOOL ShowTranslatedError(UINT idMessage, LPCSTR szWinDir);
 
+/* Whether a box shown now can be seen and answered: FALSE where the
+   process's window station has no visible display surfaces (a service, a
+   deployment as SYSTEM in session 0), where nobody could answer it and the
+   run would wait for ever.  TRUE where the window station cannot be asked
+   (the 95/98 family). */
+BOOL BoxesCanBeSeen(void);
+
 #endif

@@ -116,6 +116,31 @@ static void *UserProc(LPCSTR name)
     return ImportedDllProc(&hUser, "USER32.DLL", name);
 }
 
+typedef HWINSTA(WINAPI *GetProcessWindowStationProc)(void);
+typedef BOOL(WINAPI *GetUserObjectInformationWProc)(HANDLE hObj, int nIndex, PVOID pvInfo,
+                                                    DWORD nLength, LPDWORD lpnLengthNeeded);
+
+BOOL WINAPI SysWindowStationFlags(DWORD *pdwFlags)
+{
+    GetProcessWindowStationProc getStation =
+        (GetProcessWindowStationProc)UserProc("GetProcessWindowStation");
+    GetUserObjectInformationWProc getInformation =
+        (GetUserObjectInformationWProc)UserProc("GetUserObjectInformationW");
+    USEROBJECTFLAGS flags;
+    DWORD cbNeeded = 0;
+    HWINSTA hStation;
+
+    if (getStation == NULL || getInformation == NULL)
+        return FALSE;
+    hStation = getStation();
+    /* The structure's size bounds what the call writes. */
+    if (hStation == NULL ||
+        !getInformation(hStation, UOI_FLAGS, &flags, (DWORD)sizeof(flags), &cbNeeded))
+        return FALSE;
+    *pdwFlags = flags.dwFlags;
+    return TRUE;
+}
+
 /* The user's languages, and the Unicode calls of a translated text. */
 typedef LANGID(WINAPI *LanguageProc)(void);
 typedef decltype(&SysMessageBoxW) MessageBoxWProc;

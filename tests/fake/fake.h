@@ -74,6 +74,11 @@ struct State {
        a build), and the size of its Authenticode signature (0: none). */
     std::map<UINT, std::string> rcdata;
     DWORD signatureSize = 0;
+    /* The process's window station: whether it can be asked (the calls are
+       missing on the 95/98 family) and its flags (WSF_VISIBLE: boxes can
+       be seen). */
+    bool stationAsked = true;
+    DWORD stationFlags = WSF_VISIBLE;
 
     /* Windows. */
     HWND setupWindow = NULL; /* what FindWindowA finds */

@@ -202,6 +202,7 @@ void Reset()
     state.getShortPathName = DefaultShortPath;
     state.getTempFileName = DefaultTempFileName;
     state.rcdata[IDR_MEDIUM_RECORD] = std::string(RECORD_CB, '\0');
+    state.rcdata[IDR_MEDIUM_SETTINGS] = std::string(SETTINGS_CB, '\0');
 }
 
 void LoadProductStrings()
@@ -591,6 +592,15 @@ const BYTE *WINAPI SysResourceData(HMODULE hModule, WORD idType, WORD idName, WO
         return NULL;
     *pcb = (DWORD)found->second.size();
     return (const BYTE *)found->second.data();
+}
+
+BOOL WINAPI SysWindowStationFlags(DWORD *pdwFlags)
+{
+    fake::Log("SysWindowStationFlags");
+    if (!state.stationAsked)
+        return FALSE;
+    *pdwFlags = state.stationFlags;
+    return TRUE;
 }
 
 LANGID WINAPI SysGetUserDefaultUILanguage(void)

@@ -92,6 +92,9 @@ typedef HANDLE HGLOBAL;
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 
+/* A window station's flags (GetUserObjectInformationW, UOI_FLAGS). */
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001
 #define MB_OK 0x00000000
 #define MB_YESNO 0x00000004
 #define MB_ICONHAND 0x00000010

@@ -78,6 +78,30 @@ TEST_F(AssertionTest, NoEndsTheProcessWithExitCodeOne)
     EXPECT_EXIT(AssertFailed("hStub", "stub", 184), ::testing::ExitedWithCode(1), "");
 }
 
+/* Where nobody can see a box (a window station without visible surfaces:
+   a service, session 0), the report goes to the debugger output and the
+   run ends as No ends it, without a box; elsewhere the box comes. */
+TEST_F(AssertionTest, NobodyToAnswerEndsTheRunAsNoWithoutABox)
+{
+    fake::state.stationFlags = 0;
+    EXPECT_EXIT(
+        {
+            AssertFailed("hStub", "stub", 184);
+            fprintf(stderr, "went on, boxes %d\n", (int)fake::state.boxes.size());
+            exit(0);
+        },
+        ::testing::ExitedWithCode(1), "^$");
+    for (bool asked : { true, false }) {
+        SetUp();
+        fake::state.stationAsked = asked; /* the 95/98 family cannot be asked */
+        fake::state.stationFlags = asked ? WSF_VISIBLE : 0;
+        fake::state.boxAnswers = { IDYES };
+        AssertFailed("hStub", "stub", 184);
+        EXPECT_EQ(fake::state.boxes.size(), 1u) << asked;
+        EXPECT_EQ(fake::state.debugOutput.size(), 1u) << asked;
+    }
+}
+
 TEST_F(AssertionTest, NoAtACheckRunsNothingAfterIt)
 {
     fake::state.boxAnswers = { IDNO };

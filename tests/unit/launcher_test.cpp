@@ -145,10 +145,11 @@ TEST_F(LauncherTest, RunAndWaitStartsAtNormalPriorityWaitsIdleAndClosesBoth)
 {
     char cmdLine[] = "C:\\WINDOWS\\Riredud.exe -S \"D:\"";
     fake::state.childExitCode = 3;
-    BOOL started = FALSE;
+    BOOL started = FALSE, ended = FALSE;
 
-    EXPECT_EQ(RunAndWait(cmdLine, &started), 3u);
+    EXPECT_EQ(RunAndWait(cmdLine, &started, &ended), 3u);
     EXPECT_TRUE(started);
+    EXPECT_TRUE(ended);
 
     EXPECT_THAT(fake::state.calls,
                 ElementsAre("CreateProcessA(NULL,C:\\WINDOWS\\Riredud.exe -S \"D:\",NULL,NULL,0,"
@@ -168,10 +169,11 @@ TEST_F(LauncherTest, AProgramThatCannotStartReturnsZeroQuietlyAndSaysSo)
 {
     char cmdLine[] = "C:\\WINDOWS\\Riredud.exe";
     fake::state.createProcessOk = FALSE;
-    BOOL started = TRUE;
+    BOOL started = TRUE, ended = TRUE;
 
-    EXPECT_EQ(RunAndWait(cmdLine, &started), 0u);
+    EXPECT_EQ(RunAndWait(cmdLine, &started, &ended), 0u);
     EXPECT_FALSE(started);
+    EXPECT_FALSE(ended);
     EXPECT_EQ(fake::state.calls.size(), 1u);
     EXPECT_THAT(fake::state.boxes, IsEmpty());
 }
@@ -200,9 +202,11 @@ TEST_F(LauncherTest, FailingPlatformCallsAreReportedAndTheWaitGoesOn)
         fake::state.waitResult = c.wait;
         fake::state.childExitCode = 3;
 
-        BOOL started = FALSE;
-        EXPECT_EQ(RunAndWait(cmdLine, &started), c.exitCode) << c.name;
+        BOOL started = FALSE, ended = FALSE;
+        EXPECT_EQ(RunAndWait(cmdLine, &started, &ended), c.exitCode) << c.name;
         EXPECT_TRUE(started) << c.name;
+        /* A failed wait leaves the exit code unknown: no success is made of it. */
+        EXPECT_EQ(ended, c.wait != WAIT_FAILED) << c.name;
         ASSERT_EQ(fake::state.boxes.size(), 1u) << c.name;
         EXPECT_THAT(fake::state.boxes[0].text, ::testing::HasSubstr(c.report)) << c.name;
         /* The look for its window, and the wait for its end. */
@@ -232,9 +236,9 @@ TEST_F(LauncherTest, RunAndWaitLooksForTheSetupWindowBeforeItWaits)
         SetUp();
         fake::state.setupWindow = c.window;
         fake::state.waitResult = c.wait;
-        BOOL started = FALSE;
+        BOOL started = FALSE, ended = FALSE;
 
-        RunAndWait(cmdLine, &started);
+        RunAndWait(cmdLine, &started, &ended);
         EXPECT_EQ(fake::CallsNamed({ "FindWindowA" }).size(), c.looks) << c.name;
         EXPECT_EQ(fake::CallsNamed({ "WaitForSingleObject" }).back(),
                   "WaitForSingleObject(0x7001,4294967295)")
@@ -244,8 +248,9 @@ TEST_F(LauncherTest, RunAndWaitLooksForTheSetupWindowBeforeItWaits)
 
 TEST_F(LauncherTest, NullCommandLineIsReportedAndNothingStarted)
 {
-    BOOL started = TRUE;
-    EXPECT_EQ(RunAndWait(NULL, &started), 0u);
+    BOOL started = TRUE, ended = TRUE;
+    EXPECT_EQ(RunAndWait(NULL, &started, &ended), 0u);
+    EXPECT_FALSE(ended);
     EXPECT_FALSE(started);
     EXPECT_THAT(fake::state.boxes[0].text,
                 ::testing::StartsWith("File: stub, Line#: 163\nAssert( cmdLine );"));

@@ -6,6 +6,7 @@
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/launcher.h"
 #include "install/install.h"
+#include "install/record.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -419,6 +420,87 @@ TEST_F(MainFlowTest, TheSetupMutexIsHeldFromTheWindowCheckUntilTheStart)
         /* The waiting bootstrap shows nothing until it has the mutex. */
         EXPECT_EQ(fake::CallsNamed({ "CreateDialogParamA" }).size(), c.windowFound ? 0u : 1u)
             << c.name;
+    }
+}
+
+/* The exit code: 1 after every run, as always; with the publisher's choice
+   written by make-medium (--exit-code setup-program) and -wait, the setup
+   program's own, as GetExitCodeProcess gives it.  Never a success where the
+   setup program was not started or its end not seen. */
+TEST_F(MainFlowTest, TheExitCodeIsOneOrWithThePublishersChoiceTheSetupPrograms)
+{
+    static const std::string chosen("SET1\x01\0\0\0", 8), other("SET1\x02\0\0\0", 8),
+        broken("SET2\x01\0\0\0", 8), empty(8, '\0');
+    static const DWORD results[] = { 0, 1, 3010, 1641, 0xC0000005 };
+    static const struct {
+        const char *name;
+        const std::string *settings;
+        const char *commandLine;
+        bool passedOn; /* the setup program's exit code is the run's */
+    } cases[] = {
+        { "a build, -wait", &empty, "D:\\SETUP.EXE -wait", false },
+        { "chosen, -wait", &chosen, "D:\\SETUP.EXE /s -wait", true },
+        { "chosen, /WAIT", &chosen, "D:\\SETUP.EXE /WAIT", true },
+        { "chosen, no wait", &chosen, "D:\\SETUP.EXE /s", false },
+        { "another flag, -wait", &other, "D:\\SETUP.EXE -wait", false },
+        { "not what make-medium writes, -wait", &broken, "D:\\SETUP.EXE -wait", false },
+    };
+    for (const auto &c : cases)
+        for (DWORD result : results) {
+            SetUp();
+            fake::state.rcdata[IDR_MEDIUM_SETTINGS] = *c.settings;
+            fake::state.commandLine = c.commandLine;
+            fake::state.childExitCode = result;
+            EXPECT_EQ((DWORD)Run(), c.passedOn ? result : 1u) << c.name << ", " << result;
+            EXPECT_THAT(fake::state.boxes, IsEmpty()) << c.name;
+        }
+    /* A failure before the start, a wait that failed: 1. */
+    SetUp();
+    fake::state.rcdata[IDR_MEDIUM_SETTINGS] = chosen;
+    fake::state.commandLine = "D:\\SETUP.EXE -wait";
+    FailInstallOf("Setup.i#f");
+    EXPECT_EQ(Run(), 1);
+    SetUp();
+    fake::state.rcdata[IDR_MEDIUM_SETTINGS] = chosen;
+    fake::state.commandLine = "D:\\SETUP.EXE -wait";
+    fake::state.childExitCode = 0;
+    fake::state.waitResult = WAIT_FAILED;
+    fake::state.boxAnswers = { IDYES };
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(ChooseExitCode(SETTING_SETUP_EXIT_CODE, TRUE, FALSE, 0), 1u);
+}
+
+/* Where nobody can see a box, a failure shows none: its text goes to the
+   debugger output, both files are removed, the run ends at once with 1.
+   Where the station is visible, or cannot be asked (95/98), the box. */
+TEST_F(MainFlowTest, AFailureWhereNobodyCanSeeABoxShowsNone)
+{
+    static const struct {
+        const char *name;
+        bool asked;
+        DWORD flags;
+        bool box;
+    } cases[] = {
+        { "a visible window station", true, WSF_VISIBLE, true },
+        { "a service's window station", true, 0, false },
+        { "the 95/98 family: no window station to ask", false, 0, true },
+    };
+    for (const auto &c : cases) {
+        SetUp();
+        fake::state.stationAsked = c.asked;
+        fake::state.stationFlags = c.flags;
+        FailInstallOf("Setup.i#f");
+
+        EXPECT_EQ(Run(), 1) << c.name;
+        EXPECT_EQ(fake::state.boxes.size(), c.box ? 1u : 0u) << c.name;
+        if (c.box)
+            EXPECT_THAT(fake::state.debugOutput, IsEmpty()) << c.name;
+        else
+            EXPECT_THAT(fake::state.debugOutput,
+                        ElementsAre(fake::state.strings[IDS_READ_ERROR])) << c.name;
+        EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Riredud.exe")) << c.name;
+        EXPECT_FALSE(fake::FileIs("C:\\WINDOWS\\Setup.inf")) << c.name;
+        EXPECT_THAT(fake::CallsNamed({ "WinExec", "CreateProcessA" }), IsEmpty()) << c.name;
     }
 }
 

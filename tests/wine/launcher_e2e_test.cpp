@@ -2,7 +2,9 @@
  * The bootstrap's arguments reach the setup program exactly, and -wait
  * really waits: the real Setup.exe runs from a real medium whose setup
  * program is the stand-in, which reports the command line it received, its
- * priority class, its parent's and its show command.
+ * priority class, its parent's and its show command.  Where no one
+ * watches: the exit code a deployment tool reads, and a failure in a
+ * window station without visible surfaces, where no box could be answered.
  */
 #include "harness.h"
 
@@ -59,6 +61,103 @@ static Launch RunBootstrap(const char *medium, const std::string &args, WORD sho
     return launch;
 }
 
+/* The exit code for deployment tools: a medium made with --exit-code
+   setup-program passes the setup program's on with -wait, else 1. */
+static void ExitCodes(void)
+{
+    static const struct {
+        const char *medium, *args, *exit;
+        long expected;
+    } cases[] = {
+        { "exit-code", " -wait", "STANDIN_EXIT=3010", 3010 },
+        { "exit-code", " /s -WAIT", "STANDIN_EXIT=1641", 1641 },
+        { "exit-code", " -wait", "STANDIN_EXIT=0", 0 },
+        { "exit-code", "", "STANDIN_EXIT=3010", 1 },
+        { "complete", " -wait", "STANDIN_EXIT=3010", 1 },
+    };
+    putenv("STANDIN_CLOSE_MS=300");
+    for (const auto &c : cases) {
+        printf("exit code: %s medium,%s, %s\n", c.medium, c.args, c.exit);
+        putenv(c.exit);
+        Launch launch = RunBootstrap(c.medium, c.args, SW_SHOWNORMAL);
+        EXPECT_EQ_INT(launch.exitCode, c.expected);
+        EXPECT_TRUE(!launch.errorBox);
+    }
+    putenv("STANDIN_EXIT=3");
+}
+
+/* Setup.exe of medium started on the desktop Default of a window station
+   made without WSF_VISIBLE, as a service's is; its exit code, or -1 when it
+   had not ended within 20 s (a box nobody can answer). */
+static long RunWhereNobodyWatches(const char *medium, bool *boxes)
+{
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA hidden = CreateWindowStationW(L"bootstrap-hidden", 0, WINSTA_ALL_ACCESS, NULL);
+    EXPECT_TRUE(hidden != NULL);
+    if (!hidden)
+        return -2;
+    SetProcessWindowStation(hidden);
+    HDESK desk = CreateDesktopW(L"Default", NULL, NULL, 0, GENERIC_ALL, NULL);
+    SetProcessWindowStation(own);
+    EXPECT_TRUE(desk != NULL);
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    GetUserObjectInformationW(hidden, UOI_FLAGS, &flags, sizeof flags, &needed);
+    EXPECT_TRUE((flags.dwFlags & WSF_VISIBLE) == 0);
+
+    std::string cmd = "\"" + harness::Sibling("media\\") + medium + "\\Setup.exe\"";
+    STARTUPINFOA si = {};
+    PROCESS_INFORMATION pi;
+    char desktop[] = "bootstrap-hidden\\Default";
+    si.cb = sizeof si;
+    si.lpDesktop = desktop;
+    long code = -2;
+    *boxes = false;
+    if (CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        DWORD start = GetTickCount(), exitCode = 0;
+        while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT &&
+               GetTickCount() - start < 20000)
+            *boxes = *boxes || harness::FindProcessWindow(pi.dwProcessId, "Setup Error");
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 99);
+            code = -1;
+        } else if (GetExitCodeProcess(pi.hProcess, &exitCode)) {
+            code = (long)exitCode;
+        }
+        printf("  in a hidden window station: %s after %lu ms\n",
+               code == -1 ? "still running" : "ended", GetTickCount() - start);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    if (desk)
+        CloseDesktop(desk);
+    CloseWindowStation(hidden);
+    return code;
+}
+
+/* A failure where nobody can see a box: none is shown, the files are
+   removed, the run ends at once with 1.  Where one can, the box as ever. */
+static void NobodyWatching(void)
+{
+    printf("a medium without Setup.i#f, in the visible window station\n");
+    harness::RemoveInstalled();
+    harness::Run seen = harness::RunSetup(
+        "\"" + harness::Sibling("media\\missing-second") + "\\Setup.exe\"", false);
+    EXPECT_EQ_INT(seen.exitCode, 1);
+    EXPECT_EQ_INT(seen.errorBoxes.size(), 1);
+    if (harness::IsWin9x())
+        return; /* no window stations */
+    printf("the same, in a window station without visible surfaces\n");
+    harness::RemoveInstalled();
+    bool boxes = false;
+    EXPECT_EQ_INT(RunWhereNobodyWatches("missing-second", &boxes), 1);
+    EXPECT_TRUE(!boxes);
+    EXPECT_TRUE(GetFileAttributesA(harness::WinPath("Riredud.exe").c_str()) ==
+                INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(GetFileAttributesA(harness::WinPath("Setup.inf").c_str()) ==
+                INVALID_FILE_ATTRIBUTES);
+}
+
 int main(void)
 {
     static const struct {
@@ -111,5 +210,7 @@ int main(void)
     EXPECT_EQ_INT(root.exitCode, 1);
     EXPECT_EQ_STR(root.report["cmdline"], setupProgram + " -S \"X:\"");
     /* A setup program that cannot start: the fault suite (damaged). */
+    ExitCodes();
+    NobodyWatching();
     return harness::Finish();
 }

@@ -131,6 +131,12 @@ def parser():
         "give it more than once for servers to fall back on (each is tried 3 times, 3 s "
         "apart); always give one: without a time stamp a signature stops verifying when the "
         "certificate expires, and every medium made with it then shows \"Unknown publisher\""))
+    unattended = p.add_argument_group("where no one watches")
+    unattended.add_argument("--exit-code", choices=("always-1", "setup-program"),
+                            default="always-1", help=(
+        "what Setup.exe ends with: always-1 (default: 1 after every run, 0 when it found the "
+        "setup program running), or setup-program: with -wait, the setup program's own exit "
+        "code (0, 3010, 1641, any other), for deployment tools; else 1"))
     other = p.add_argument_group("the rest")
     other.add_argument("--64-bit-only", dest="wide", action="store_true", help=(
         "accept an x86-64 SETUP_PROGRAM: the medium then works on 64-bit Windows only (32-bit "
@@ -414,7 +420,9 @@ def _make(o, contents, bootstrap_data, secret, work, image_work, placement):
         write_new(os.path.join(medium, "Setup.i#f"),
                   compressed("Setup.i#f", contents[1], "SETUP_INF", o.inf))
         setup = os.path.join(medium, "Setup.exe")
-        write_new(setup, record.written(bootstrap_data, contents), 0o755)
+        flags = record.SETUP_EXIT_CODE if o.exit_code == "setup-program" else 0
+        write_new(setup, record.written(record.with_settings(bootstrap_data, flags), contents),
+                  0o755)
     except OSError as e:
         raise Refused(f"cannot write the medium in '{folder(o.out)}': {e.strerror}: check the "
                       f"room left there")
@@ -540,6 +548,8 @@ def run(argv, say, die):
         bootstrap_data = read(bootstrap, "the bootstrap")
         try:
             record.written(bootstrap_data, [b"", b""], bootstrap)
+            if o.exit_code != "always-1":
+                record.with_settings(bootstrap_data, record.SETUP_EXIT_CODE, bootstrap)
             bootstrap_data = branding.applied(bootstrap_data, o.brand, bootstrap)
         except Refused as e:
             raise Refused(f"the bootstrap {e}")

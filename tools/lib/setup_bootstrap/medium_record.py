@@ -27,11 +27,13 @@ def describe(entries):
 
 
 def show(setup):
-    entries = record.read(read_file(setup, "the bootstrap"), setup)
+    data = read_file(setup, "the bootstrap")
+    entries = record.read(data, setup)
     if entries is None:
         say("no record")
     for line in describe(entries or []):
         say("record: " + line)
+    say(record.exit_code_said(record.settings(data, setup)))
 
 
 def new_file(out, data):
@@ -58,6 +60,7 @@ def check(medium, tell=None):
     setup = os.path.join(medium, "Setup.exe")
     data = read_file(setup, "the medium's Setup.exe")
     entries = record.read(data, setup)
+    say(record.exit_code_said(record.settings(data, setup)))
     if entries is None:
         signed = record.pe.certificate_table(data)[1]
         say("no record" + (": Setup.exe is signed, so it installs nothing from this medium"
@@ -84,13 +87,14 @@ def check(medium, tell=None):
 
 COMMANDS = (
     ("show", "print the record: each file's expanded length and SHA-256, or \"no record\" (a "
-             "build, or a medium made before records)", ("SETUP_EXE",)),
+             "build, or a medium made before records); and its exit code's choice",
+     ("SETUP_EXE",)),
     ("write", "write SETUP_EXE with the record of SETUP_PROGRAM and SETUP_INF (the files as "
               "the medium's compressed ones expand) to OUT, a new file (make-medium does this "
               "before it signs); refuses a program with no room for a record and a signed one, "
               "whose signature it would break", ("SETUP_EXE", "SETUP_PROGRAM", "SETUP_INF", "OUT")),
-    ("blank", "write SETUP_EXE with an empty record to OUT (a new file): what the build was, "
-              "to compare programs of different media", ("SETUP_EXE", "OUT")),
+    ("blank", "write SETUP_EXE with an empty record and no settings to OUT (a new file): what "
+              "the build was, to compare programs of different media", ("SETUP_EXE", "OUT")),
     ("check", "print the record of MEDIUM/Setup.exe and whether the medium's files expand to "
               "it (and, without a record, whether Setup.exe, being signed, will refuse to "
               "install)", ("MEDIUM",)),
