@@ -15,7 +15,8 @@ import tempfile
 from .. import Refused
 
 MARK = ".try-medium-report"
-KEYS = ("setting", "version", "outcome", "exit_code", "box", "files", "command_line", "seconds",
+KEYS = ("setting", "version", "outcome", "exit_code", "setup_exit_code", "debug_output", "box",
+        "files", "command_line", "seconds",
         "screenshot", "reason")
 
 

@@ -14,7 +14,8 @@ import tempfile
 import threading
 import time
 
-from .. import Refused, byte_for_byte, checkout, image, lz, medium_record, pe, place, speaker
+from .. import (Refused, byte_for_byte, checkout, image, lz, medium_record, pe, place, record,
+                speaker)
 from . import product, report, settings, wine
 
 ME = "try-medium"
@@ -99,6 +100,9 @@ def parser():
                    help="all, one setting or a list of them (default win10)")
     p.add_argument("--report", metavar="DIR",
                    help="the report's folder (with all or a list: try-medium-report)")
+    p.add_argument("--unattended", action="store_true", help=(
+        "run Setup.exe where no one watches, as a deployment tool running as SYSTEM does: in "
+        "a window station without visible surfaces, where no box can be seen or answered"))
     p.add_argument("medium", metavar="MEDIUM", help="a folder make-medium made, or its image")
     p.add_argument("args", metavar="ARG", nargs=argparse.REMAINDER,
                    help="Setup.exe's arguments, as a user types them")
@@ -132,6 +136,18 @@ def the_medium(medium, die):
         f"made")
 
 
+def watcher():
+    """watch.exe, try-medium's eyes inside Windows: the release build's in a
+    checkout, else the one installed with the package."""
+    top = checkout()
+    path = os.path.join(top, "build", "release-x86", "watch.exe") if top else \
+        os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "watch.exe")
+    if not os.path.isfile(path):
+        raise Refused(f"{path} is missing: build it (cmake --build --preset release-x86)" if top
+                      else f"the package holds no {path}: install it anew")
+    return path
+
+
 def thirty_two_bit():
     """How this machine runs 32-bit programs ("natively", "through QEMU
     ..."), or None with why not."""
@@ -149,6 +165,7 @@ class Context:
 
     def __init__(self, work, folder, cd, args, program, setup_data, native32, processes):
         self.work, self.folder, self.cd, self.args = work, folder, cd, args
+        self.watcher, self.hidden, self.exit_choice = None, False, False
         self.program, self.setup_data, self.native32 = program, setup_data, native32
         self.processes = processes
         self.templates = {}
@@ -168,12 +185,27 @@ class Context:
             return self.templates[arch]
 
 
+def windows_path(folder, work):
+    """Setup.exe of folder as a Windows path: on drive Z:, the root of the
+    file system in every prefix.  A folder whose name is no UTF-8 cannot be
+    named to Windows: it is reached through a link of the run's."""
+    try:
+        folder.encode("utf-8")
+    except UnicodeEncodeError:
+        link = os.path.join(work, "medium")
+        if not os.path.lexists(link):
+            os.symlink(folder, link)
+        folder = link
+    return "Z:" + os.path.join(folder, "Setup.exe").replace("/", "\\")
+
+
 def try_setting(setting, ctx, tell):
     """One setting's try: its result, as results.json holds it, and its
     picture's path; tell(line) says each step."""
     result = {"setting": setting.name, "version": None, "outcome": "not-started",
-              "exit_code": None, "box": [], "files": [], "command_line": None, "seconds": None,
-              "screenshot": None, "picture": None, "reason": None}
+              "exit_code": None, "setup_exit_code": None, "debug_output": [], "box": [],
+              "files": [], "command_line": None, "seconds": None, "screenshot": None,
+              "picture": None, "reason": None}
     refusals = []
     if ctx.program is not None:
         why = settings.refusal(setting, ctx.program)
@@ -195,7 +227,7 @@ def try_setting(setting, ctx, tell):
         tell(f"a fresh {width} Wine prefix set to {setting.name}, on a private X screen")
         if ctx.cd:
             tell(f"the disc image {ctx.cd_image} as the CD-ROM drive D:")
-        run = "D:\\Setup.exe" if ctx.cd else os.path.join(ctx.folder, "Setup.exe")
+        run = "D:\\Setup.exe" if ctx.cd else windows_path(ctx.folder, ctx.work)
         tell(f"running {run} with {len(ctx.args)} argument(s)")
         watch(setting, ctx, screen, prefix, run, work, result, tell)
     finally:
@@ -214,12 +246,14 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
     """Runs Setup.exe and watches it: boxes answered, the setup program's
     window, the screenshot, the files, the command line."""
     trace = wine.Trace(os.path.join(work, "trace"))
+    watched = wine.Watched(os.path.join(work, "watched"))
     picture = os.path.join(work, "screen.png")
     start = time.monotonic()
-    process = wine.run_setup(prefix, screen, run, ctx.args, trace.path, ctx.processes)
+    process = wine.run_setup(prefix, screen, run, ctx.args, trace.path, ctx.processes,
+                             ctx.watcher, watched.path, ctx.hidden)
     waits = any(a.lower() in ("-wait", "/wait") for a in ctx.args)
     seen = started = 0
-    shot = ended_program = False
+    shot = ended_program = unanswered = False
 
     def take():
         nonlocal shot
@@ -228,7 +262,8 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
             screen.screenshot(picture)
             shot = True
 
-    while process.poll() is None and time.monotonic() - start < 60:
+    while process.poll() is None and watched.setup_exit() is None and \
+            time.monotonic() - start < 60 and not unanswered:
         launch = trace.launch()
         if launch and launch[0] == "started":
             started = started or time.monotonic()
@@ -256,15 +291,29 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
             result["box"].append(f"{caption}: {texts[seen]}")
             if box:
                 screen.answer(box)
+            elif ctx.hidden:
+                tell("nobody can see or answer that box where no one watches: Setup.exe would "
+                     "wait for ever")
+                unanswered = True
             seen += 1
         time.sleep(0.1)
-    if process.poll() is None:
+    if watched.setup_exit() is None:
         process.kill()
         process.wait()
+        if unanswered:
+            result["outcome"], result["reason"] = "box", "a box nobody could answer"
+            return
         raise Refused("Setup.exe did not end within 60 seconds")
-    result["exit_code"] = process.returncode
-    tell(f"Setup.exe ended with exit code {process.returncode} (1 after every run, 0 when it found "
-         f"your program running)")
+    result["exit_code"] = watched.setup_exit()
+    tell(f"Setup.exe ended with exit code {result['exit_code']} (" +
+         ("with -wait the setup program's, as its medium was made with --exit-code "
+          "setup-program" if ctx.exit_choice and waits else
+          "1 after every run, 0 when it found your program running") + ")")
+    for text in watched.debug_output():
+        tell(f"Setup.exe's debugger output: {text}")
+        result["debug_output"].append(text)
+    if ctx.hidden:
+        tell("no box was shown" if not result["box"] else "a box was shown where no one watches")
     launch = trace.launch()
     if launch and launch[0] == "started" and result["seconds"] is None:
         for _ in range(50):  # WinExec returns once the program waits for input
@@ -287,6 +336,11 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
             tell(f"installed {line}")
         else:
             tell(f"not installed: C:\\windows\\{name}")
+    ran, code = watched.program_exit()
+    if ran:
+        result["setup_exit_code"] = code
+        tell("your setup program " + (f"ended with exit code {code}" if code is not None else
+                                      "was still running when try-medium ended it"))
     if launch and launch[0] == "started":
         result["command_line"] = wine.decode(launch[1])
         result["outcome"] = "box" if result["box"] else "started"
@@ -384,6 +438,8 @@ def main(argv=None):
         ctx = Context(work, medium_folder, cd_image and medium_folder, o.args, program,
                       setup_data, how, processes)
         ctx.cd_image = cd_image
+        ctx.watcher, ctx.hidden = watcher(), o.unattended
+        ctx.exit_choice = bool((record.settings(setup_data) or 0) & record.SETUP_EXIT_CODE)
         results = run_all(o.windows, ctx, say)
         if o.report is not None:
             for r in results:
@@ -434,8 +490,9 @@ def run_all(chosen, ctx, say):
             result = try_setting(setting, ctx, tell)
         except (Refused, OSError, wine.Stopped) as e:
             result = {"setting": setting.name, "version": None, "outcome": "error",
-                      "exit_code": None, "box": [], "files": [], "command_line": None,
-                      "seconds": None, "screenshot": None, "picture": None, "reason": str(e)}
+                      "exit_code": None, "setup_exit_code": None, "debug_output": [], "box": [],
+                      "files": [], "command_line": None, "seconds": None, "screenshot": None,
+                      "picture": None, "reason": str(e)}
             if not ctx.processes.stopping:
                 say(f"{setting.name}: could not be tried: {e}")
         if not single and not ctx.processes.stopping:
@@ -465,7 +522,9 @@ def summary(r):
     if r["seconds"] is not None:
         words.append(f"its window after {r['seconds']:.1f} s")
     if r["exit_code"] is not None:
-        words.append(f"exit {r['exit_code']}")
+        words.append(f"exit {r['exit_code']}" + (
+            f" (the setup program's {r['setup_exit_code']})" if r["setup_exit_code"] is not None
+            else ""))
     if r["reason"]:
         words.append(r["reason"])
     if r["box"]:

@@ -292,17 +292,63 @@ class Trace:
         return None
 
 
-def run_setup(prefix, screen, program, args, trace_path, processes):
-    """Starts Setup.exe (program, a Windows path or a file) in prefix on
-    screen with Wine's traces of processes, boxes and the version."""
+def run_setup(prefix, screen, program, args, trace_path, processes, watcher, watched_path,
+              hidden=False):
+    """Starts Setup.exe (program, a Windows path) in prefix on screen
+    under watcher (watch.exe: its lines into watched_path), on a hidden
+    window station with hidden, with Wine's traces of processes, boxes and
+    the version."""
     env = screen.env()
     env.update(WINEPREFIX=prefix, WINEDEBUG="+pid,+process,+msgbox,+relay,+ver")
-    trace = open(trace_path, "wb")
+    trace, watched = open(trace_path, "wb"), open(watched_path, "wb")
     try:
-        return processes.start(["wine", program] + list(args), env=env,
-                               stdout=subprocess.DEVNULL, stderr=trace)
+        return processes.start(["wine", watcher] + (["--hidden"] if hidden else []) +
+                               [program] + list(args), env=env, stdout=watched, stderr=trace)
     finally:
         trace.close()
+        watched.close()
+
+
+class Watched:
+    """What watch.exe told of a run: each process's path, each exit code
+    (whole), the debugger output."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def _lines(self):
+        try:
+            with open(self.path, "rb") as f:
+                return f.read().decode("utf-8", "replace").splitlines()
+        except OSError:
+            return []
+
+    def _processes(self):
+        found, exits, first = {}, {}, None
+        for line in self._lines():
+            kind, _, rest = line.partition(" ")
+            pid, _, value = rest.partition(" ")
+            if kind == "process":
+                found[pid] = value
+                first = first or pid
+            elif kind == "exit" and value.isdigit():
+                exits[pid] = int(value)
+        return found, exits, first
+
+    def setup_exit(self):
+        """Setup.exe's exit code, None while it runs."""
+        _, exits, first = self._processes()
+        return exits.get(first)
+
+    def program_exit(self, name="Riredud.exe"):
+        """(whether the setup program ran, its exit code or None)."""
+        found, exits, _ = self._processes()
+        pids = [p for p, path in found.items() if path.lower().endswith("\\" + name.lower())]
+        return bool(pids), next((exits[p] for p in pids if p in exits), None)
+
+    def debug_output(self):
+        return [line.split(" ", 2)[2].replace("\\n", "\n") for line in self._lines()
+                if line.startswith("debug ") and line.count(" ") >= 2]
 
 
 def end_program(prefix, name, processes):
