@@ -51,15 +51,15 @@ class Brand:
                                            self.version))
 
 
-def _text(option, value):
+def _text(option, value, longest=MAX_VALUE):
     if any(ord(c) < 0x20 or 0x7F <= ord(c) < 0xA0 for c in value):
         raise Refused(f"{option} '{value}' holds a control character (a line break, a tab?): "
                       f"give the text on one line, without them")
     if not value.strip():
         raise Refused(f"{option} is empty: give the text, or leave the option out")
-    if len(value) > MAX_VALUE:
+    if len(value) > longest:
         raise Refused(f"{option} is {len(value)} characters long: the version information "
-                      f"holds {MAX_VALUE} at most; give a shorter text")
+                      f"holds {longest} at most; give a shorter text")
     try:
         value.encode("utf-16-le")
     except UnicodeError:
@@ -88,7 +88,8 @@ def checked(brand):
     for name in ("product", "company", "copyright", "url", "support"):
         value = getattr(brand, name)
         if value is not None:
-            _text("--" + name, value)
+            # The report's contact has a room of its own, checked below.
+            _text("--" + name, value, REPORT_ROOM if name == "support" else MAX_VALUE)
     if brand.version is not None:
         version_numbers(brand.version)
     if brand.url is not None and not re.match(r"https?://[^\s]+\Z", brand.url):
