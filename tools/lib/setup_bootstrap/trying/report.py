@@ -1,7 +1,9 @@
-"""try-medium's report: index.html (one row a setting, a thumbnail linked
-to each screenshot, the medium's record at the top; no script, nothing
-fetched from elsewhere), results.json and the PNG files, side by side in
-one folder.  The folder is try-medium's own: a folder that holds anything
+"""try-medium's report: index.html (at the top how many settings started
+the setup program and a grid of every setting, its outcome in words and
+colour and a picture cropped to the windows on its screen, the whole screen
+a click away; the product as Windows shows it; the medium's record; then a
+row a setting; no script, nothing fetched from elsewhere), results.json
+and the PNG files, side by side in one folder.  The folder is try-medium's own: a folder that holds anything
 else is refused and left as it is; its own earlier report is replaced
 whole.
 """
@@ -46,6 +48,46 @@ def check(folder):
 def thumbnail(picture, thumb):
     subprocess.run(["convert", picture, "-resize", "240x", thumb],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def cropped(picture, crop):
+    """The windows on a screenshot: the screen's black desktop trimmed
+    away, a little of it kept round them; the whole screen where nothing is
+    on it."""
+    subprocess.run(["convert", picture, "-fuzz", "2%", "-trim", "+repage", "-bordercolor",
+                    "black", "-border", "6", crop],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    size = subprocess.run(["identify", "-format", "%w", crop], capture_output=True, text=True)
+    if not size.stdout.strip().isdigit() or int(size.stdout) < 40:
+        subprocess.run(["convert", picture, "-resize", "480x", crop],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+# Each outcome in words and colour.
+OUTCOMES = {"started": ("started the setup program", "#1a7f37"),
+            "box": ("showed a box", "#b3261e"),
+            "not-started": ("did not start the setup program", "#b3261e"),
+            "refused": ("this Windows would refuse it", "#9a6700"),
+            "error": ("could not be tried", "#6e7781")}
+
+
+def summary_line(results):
+    started = sum(1 for r in results if r["outcome"] == "started")
+    return (f"{started} of {len(results)} Windows setting{'s' if len(results) != 1 else ''} "
+            f"started the setup program")
+
+
+def grid(results):
+    cells = []
+    for r in results:
+        words, colour = OUTCOMES.get(r["outcome"], (r["outcome"], "#6e7781"))
+        picture = r["screenshot"]
+        shot = (f'<a href="{html.escape(picture)}"><img src="crop-{html.escape(picture)}" '
+                f'alt="the windows at {html.escape(r["setting"])}"></a>' if picture else "")
+        cells.append(f'<div class="cell"><div class="name">{html.escape(r["setting"])}</div>'
+                     f'<div class="outcome" style="color: {colour}">{html.escape(words)}</div>'
+                     f'{shot}</div>')
+    return '<div class="grid">\n' + "\n".join(cells) + "\n</div>"
 
 
 def product_panel(shown):
@@ -93,11 +135,18 @@ table {{ border-collapse: collapse; }}
 td, th {{ border: 1px solid #999; padding: 0.3em 0.6em; vertical-align: top; }}
 .product {{ display: flex; gap: 1.5em; align-items: flex-start; }}
 dt {{ font-weight: bold; }}
+.summary {{ font-size: 1.4em; font-weight: bold; }}
+.grid {{ display: grid; grid-template-columns: repeat(auto-fill, minmax(330px, 1fr)); gap: 1em; }}
+.cell {{ border: 1px solid #999; padding: 0.5em; }}
+.cell img {{ max-width: 100%; display: block; margin-top: 0.4em; }}
+.name {{ font-weight: bold; }}
 dd {{ margin: 0 0 0.4em 0; }}
 </style>
 </head>
 <body>
 <h1>try-medium: {html.escape(medium)}</h1>
+<p class="summary">{html.escape(summary_line(results))}</p>
+{grid(results)}
 <p>These are Wine's versions of Windows, not real Windows: what Wine does at each setting,
 and what each Windows would refuse to start, read from the programs' headers.</p>
 {product_panel(shown)}<h2>The record of the medium's files</h2>
@@ -141,6 +190,7 @@ def write(folder, results, record_lines, medium, shown=None):
             if r.get("picture"):
                 shutil.copyfile(r["picture"], os.path.join(made, r["screenshot"]))
                 thumbnail(r["picture"], os.path.join(made, "thumb-" + r["screenshot"]))
+                cropped(r["picture"], os.path.join(made, "crop-" + r["screenshot"]))
         with open(os.path.join(made, "results.json"), "w", encoding="utf-8") as f:
             json.dump({"medium": medium, "program": program,
                        "results": [{k: r[k] for k in KEYS} for r in listed]},

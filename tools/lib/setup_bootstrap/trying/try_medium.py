@@ -16,7 +16,7 @@ import time
 
 from .. import (Refused, byte_for_byte, checkout, image, lz, medium_record, pe, place, record,
                 speaker)
-from . import product, report, settings, wine
+from . import junit, product, report, settings, system, wine
 
 ME = "try-medium"
 DESCRIPTION = """\
@@ -61,7 +61,10 @@ program without a box, else the highest):
   6  that Windows would refuse to start the setup program or Setup.exe
   128+N  interrupted by signal N: every prefix, X screen and process of the
      run ended and removed
-Needs tools/install-deps."""
+Needs Wine (with its 32-bit part), Xvfb, openbox, xdotool and ImageMagick
+(7-Zip for a disc image): what is missing is named with its Debian/Ubuntu
+package before anything is made.  With --junit FILE, a JUnit XML report
+for a CI system beside the page."""
 REASONS = {
     "c0000020": "it is not a valid Windows program (error 193, ERROR_BAD_EXE_FORMAT): a program "
                 "cut short, or not a program at all",
@@ -100,6 +103,9 @@ def parser():
                    help="all, one setting or a list of them (default win10)")
     p.add_argument("--report", metavar="DIR",
                    help="the report's folder (with all or a list: try-medium-report)")
+    p.add_argument("--junit", metavar="FILE", help=(
+        "also write a JUnit XML report to FILE, a test case a setting, for a CI system's test "
+        "results (GitLab, Jenkins, the test-report actions, Azure Pipelines)"))
     p.add_argument("--unattended", action="store_true", help=(
         "run Setup.exe where no one watches, as a deployment tool running as SYSTEM does: in "
         "a window station without visible surfaces, where no box can be seen or answered"))
@@ -146,17 +152,6 @@ def watcher():
         raise Refused(f"{path} is missing: build it (cmake --build --preset release-x86)" if top
                       else f"the package holds no {path}: install it anew")
     return path
-
-
-def thirty_two_bit():
-    """How this machine runs 32-bit programs ("natively", "through QEMU
-    ..."), or None with why not."""
-    probe = os.path.join(checkout() or "", "tools", "probe-32bit")
-    done = subprocess.run([probe, "--how"], capture_output=True, text=True)
-    if done.returncode == 0:
-        return done.stdout.strip(), None
-    why = subprocess.run([probe], capture_output=True, text=True).stdout.strip()
-    return None, why
 
 
 class Context:
@@ -380,16 +375,17 @@ def main(argv=None):
     say, die = speaker(ME)
     o = parse(sys.argv[1:] if argv is None else argv)
     medium_folder, cd_image = the_medium(o.medium, die)
-    needed = ["wine", "Xvfb", "openbox", "xdotool", "import", "convert"] + (["7z"] if cd_image
-                                                                            else [])
-    for tool in needed:
-        if shutil.which(tool) is None:
-            die(f"{tool} is missing: run tools/install-deps")
-    if o.report is not None:
-        try:
+    try:
+        system.check_programs(disc=cd_image is not None)
+    except Refused as e:
+        die(str(e))
+    try:
+        if o.report is not None:
             report.check(o.report)
-        except Refused as e:
-            die(str(e))
+        if o.junit is not None:
+            junit.check(o.junit)
+    except Refused as e:
+        die(str(e))
     processes = wine.Processes()
     work = tempfile.mkdtemp(prefix="try-medium.")
     # Wine keeps its servers' sockets under TMPDIR, and leaves them: there
@@ -429,12 +425,10 @@ def main(argv=None):
         shown = product.panel(setup_data, program, work)
         for line in product.lines(shown):
             say(line)
-        how, why = thirty_two_bit()
+        how, why = system.thirty_two_bit()
         if how is None and pe.machine(setup_data) == pe.I386:
             die(f"'{os.path.join(medium_folder, 'Setup.exe')}' is a 32-bit program, and this "
-                f"machine runs none ({why}): run tools/install-deps as root, which sets up "
-                f"QEMU's emulator for them, or try the medium on a machine where "
-                f"tools/probe-32bit says yes")
+                f"machine runs none: {why}")
         ctx = Context(work, medium_folder, cd_image and medium_folder, o.args, program,
                       setup_data, how, processes)
         ctx.cd_image = cd_image
@@ -447,10 +441,14 @@ def main(argv=None):
                     os.path.isfile(r["picture"]) else None
             report.write(o.report, results, lines, o.medium, shown)
             say(f"the report: {os.path.join(o.report, 'index.html')}")
+        if o.junit is not None:
+            junit.write(o.junit, results, o.medium, o.report)
+            say(f"the JUnit report: {o.junit}")
         codes = [code_of(r, record_status) for r in results]
         if len(o.windows) > 1:
             for line in table(results):
                 sys.stdout.write(line + "\n")
+            say(report.summary_line(results))
         return max(codes) if any(codes) else 0
     except place.Interrupted as e:
         say("interrupted: every Wine prefix, X screen and process of this run ended and "
@@ -486,6 +484,7 @@ def run_all(chosen, ctx, say):
                     sys.stdout.flush()
                 else:
                     say(text)
+        begun = time.monotonic()
         try:
             result = try_setting(setting, ctx, tell)
         except (Refused, OSError, wine.Stopped) as e:
@@ -495,6 +494,7 @@ def run_all(chosen, ctx, say):
                       "picture": None, "reason": str(e)}
             if not ctx.processes.stopping:
                 say(f"{setting.name}: could not be tried: {e}")
+        result["duration"] = round(time.monotonic() - begun, 1)
         if not single and not ctx.processes.stopping:
             with ctx.lock:
                 say(f"{setting.name}: {summary(result)}")
