@@ -295,6 +295,8 @@ def watch(setting, ctx, screen, prefix, run, work, result, tell):
     if watched.setup_exit() is None:
         process.kill()
         process.wait()
+        if watched.failed():
+            raise Refused(f"Windows could not start Setup.exe (error {watched.failed()})")
         if unanswered:
             result["outcome"], result["reason"] = "box", "a box nobody could answer"
             return

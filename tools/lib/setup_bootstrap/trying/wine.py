@@ -346,6 +346,12 @@ class Watched:
         pids = [p for p, path in found.items() if path.lower().endswith("\\" + name.lower())]
         return bool(pids), next((exits[p] for p in pids if p in exits), None)
 
+    def failed(self):
+        """The Windows error with which Setup.exe could not be started, or
+        None."""
+        return next((line.split(" ", 1)[1] for line in self._lines()
+                     if line.startswith("failed ")), None)
+
     def debug_output(self):
         return [line.split(" ", 2)[2].replace("\\n", "\n") for line in self._lines()
                 if line.startswith("debug ") and line.count(" ") >= 2]
