@@ -35,24 +35,25 @@ def thirty_two_bit():
     """How this machine runs 32-bit programs under Wine ("natively",
     "through QEMU 10.0.13"), or None and why not, in words that say what
     to do."""
+    how, why, _ = probe()
+    return how, why
+
+
+def probe():
+    """thirty_two_bit's answer, and on yes also how the kernel comes to run
+    them (the emulator's registration, or "" natively): one probe."""
     if os.environ.get("BOOTSTRAP_NO_32BIT") == "1":
-        return None, "BOOTSTRAP_NO_32BIT=1 is set"
+        return None, "BOOTSTRAP_NO_32BIT=1 is set", ""
     kind, detail = i386.how()
     if kind == "none":
         return None, (f"{detail}: where the kernel runs no 32-bit program (its IA-32 emulation "
                       f"is off), QEMU's i386 user-mode emulator, version "
                       f"{i386.dotted(i386.QEMU_NEEDED)} or later, registered with binfmt_misc "
                       f"runs them (Debian 13: apt-get install qemu-user-binfmt; a checkout's "
-                      f"tools/emulate-i386 setup does it on Debian 12)")
+                      f"tools/emulate-i386 setup does it on Debian 12)"), ""
     if not os.access(WINE32_LOADER, os.X_OK):
         return None, (f"32-bit programs run ({i386.describe(kind, detail)}), but the 32-bit "
-                      f"Wine loader {WINE32_LOADER} is missing: install {WINE32}")
-    return i386.describe(kind, detail), None
-
-
-def emulator(kind, detail):
-    """Why a QEMU registration is in use, for tools/probe-32bit's line."""
-    if kind != "qemu":
-        return ""
-    return (f"the kernel hands them to {detail['interpreter']} (binfmt_misc entry "
-            f"'{detail['name']}'); ")
+                      f"Wine loader {WINE32_LOADER} is missing: install {WINE32}"), ""
+    emulator = "" if kind != "qemu" else (f"the kernel hands them to {detail['interpreter']} "
+                                          f"(binfmt_misc entry '{detail['name']}'); ")
+    return i386.describe(kind, detail), None, emulator
